@@ -1,0 +1,87 @@
+/* Services of the host library family that the driver calls: keyed lists and
+ * the material table, the memory manager and the bit routines.
+ *
+ * libzqhost implements them with the contracts the driver relies on; a real
+ * host may bring its own implementation of the same names. */
+#ifndef ZQGD_HOST_H
+#define ZQGD_HOST_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include "zqgd/layout.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ---- Keyed lists --------------------------------------------------------
+ * A three-word header embedded in the caller's records. An all-zero header is
+ * an empty list; there is no initialisation call. Items carry a payload block
+ * from the memory manager; a payload detached with _ZqGDeleteListItem belongs
+ * to the caller, who frees it with MMfree. The header holds the iteration
+ * position, so one list is walked by one loop at a time. */
+typedef struct KeyedList {
+    void* head;        /* first node */
+    void* cursor;      /* node that _ZqGNextListItem returns next */
+    intptr_t nextKey;  /* where the search for a free key starts (0 reads as 1) */
+} KeyedList;
+
+ZQGD_SIZE32(KeyedList, 12);
+
+/* Creates an item with a zeroed payload of payloadSize bytes. With key 0 the
+ * list picks a positive key not in use and stores it in *keyOut (when keyOut
+ * is not null); such an item is found only under that key. With a nonzero key
+ * the caller has made sure the key is free. Returns the payload, or null when
+ * memory runs out. */
+void* _ZqGCreateListItem(KeyedList* list, uint32_t payloadSize, int32_t* keyOut, int32_t key);
+void* _ZqGFindListItem(KeyedList* list, int32_t key);
+/* Unlinks the item and returns its payload (not freed); null for a missing key. */
+void* _ZqGDeleteListItem(KeyedList* list, int32_t key);
+void* _ZqGFirstListItem(KeyedList* list);
+void* _ZqGNextListItem(KeyedList* list);
+/* Removes every item and frees every payload block; the header is empty again. */
+void _ZqGDeleteList(KeyedList* list);
+
+/* ---- Material table -------------------------------------------------------
+ * Exported data: the highest valid material index and the array of 68-byte
+ * entries (see zqgd/geometry.h for the entry's fields). */
+struct MaterialEntry;
+
+typedef struct MaterialTable {
+    uint32_t highestIndex;
+    struct MaterialEntry* entries;
+} MaterialTable;
+
+ZQGD_SIZE32(MaterialTable, 8);
+
+extern MaterialTable _ZqGmaterials;
+
+/* ---- Memory manager -------------------------------------------------------- */
+void* MMmalloc(size_t size);   /* a block of at least size bytes, or null */
+void MMfree(void* block);      /* null is ignored */
+char* MMstrdup(const char* text);
+
+/* Accounting and fault injection, for tests and for hosts that check leaks. */
+uint32_t MMLiveBlocks(void);
+size_t MMLiveBytes(void);
+/* Makes the nth allocation from now fail (1: the next one); 0 switches it off. */
+void MMFailNthAllocation(uint32_t n);
+/* Number of allocations attempted since the process started. */
+uint32_t MMAllocationCount(void);
+
+/* ---- Bit routines -----------------------------------------------------------
+ * Bits are counted from 0 at the least significant end. For a value of 0,
+ * ZqMMSB and ZqMLSB return 0, so that 1 << ZqMMSB(0) is 1 and a channel mask
+ * of 0 gets shift 0. */
+uint32_t ZqMMSB(uint32_t value);
+uint32_t ZqMLSB(uint32_t mask);
+uint32_t ZqMBitCount(uint32_t mask);
+int32_t ZqMM3IsUnit(const float matrix[9]);
+void ZqMM3Copy(const float source[9], float destination[9]);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

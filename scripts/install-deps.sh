@@ -1,0 +1,31 @@
+#!/bin/sh
+# Installs the Debian 12 packages the project needs to build, test and run
+# its demo, and only those that are missing. Run as root on a fresh machine.
+set -eu
+
+packages="
+  build-essential cmake ninja-build pkg-config g++-multilib binutils
+  libegl-dev libopengl-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri libegl-mesa0
+  libx11-dev xvfb xauth
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libpng-dev
+"
+
+missing=""
+for package in $packages; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+        missing="$missing $package"
+    fi
+done
+
+[ -z "$missing" ] && exit 0
+
+if [ "$(id -u)" -ne 0 ]; then
+    echo "install-deps: missing packages:$missing; run this script as root to install them" >&2
+    exit 1
+fi
+echo "install-deps: installing$missing"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -q
+# shellcheck disable=SC2086
+apt-get install -y -q --no-install-recommends $missing

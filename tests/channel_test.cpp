@@ -1,0 +1,498 @@
+// Opening, using and closing channels through the driver, on the real GL.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "driver/palette.h"
+#include "recorder/gl_recorder.h"
+#include "support/test_channel.h"
+
+namespace {
+
+PIXELFORMATDESCRIPTOR Format(int colourBits, bool doubleBuffered, int redBits, int redShift, int greenBits,
+                             int greenShift, int blueBits, int blueShift)
+{
+    PIXELFORMATDESCRIPTOR format{};
+    format.nSize = sizeof format;
+    format.nVersion = 1;
+    format.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | (doubleBuffered ? PFD_DOUBLEBUFFER : 0);
+    format.cColorBits = static_cast<BYTE>(colourBits);
+    format.cRedBits = static_cast<BYTE>(redBits);
+    format.cRedShift = static_cast<BYTE>(redShift);
+    format.cGreenBits = static_cast<BYTE>(greenBits);
+    format.cGreenShift = static_cast<BYTE>(greenShift);
+    format.cBlueBits = static_cast<BYTE>(blueBits);
+    format.cBlueShift = static_cast<BYTE>(blueShift);
+    format.cDepthBits = 24;
+    return format;
+}
+
+PIXELFORMATDESCRIPTOR Rgb32(bool doubleBuffered) { return Format(32, doubleBuffered, 8, 16, 8, 8, 8, 0); }
+PIXELFORMATDESCRIPTOR Rgb565(bool doubleBuffered) { return Format(16, doubleBuffered, 5, 11, 6, 5, 5, 0); }
+PIXELFORMATDESCRIPTOR Rgb332(bool doubleBuffered) { return Format(8, doubleBuffered, 3, 0, 3, 3, 2, 6); }
+
+// Counts what a channel holds in the host and the platform, to show that a
+// close or a failed open gives all of it back.
+struct Holdings {
+    uint32_t blocks = MMLiveBlocks();
+    int deviceContexts = ZqLiveObjects(ZQ_OBJECT_DEVICE_CONTEXT);
+    int palettes = ZqLiveObjects(ZQ_OBJECT_PALETTE);
+    int contexts = ZqLiveObjects(ZQ_OBJECT_GL_CONTEXT);
+    bool operator==(const Holdings&) const = default;
+};
+
+void PrintTo(const Holdings& h, std::ostream* out)
+{
+    *out << h.blocks << " blocks, " << h.deviceContexts << " DCs, " << h.palettes << " palettes, " << h.contexts
+         << " contexts";
+}
+
+class ChannelTest : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        ZqSetPixelFormats(nullptr, -1);
+        ZqSetDesktopDepth(32);
+        MMFailNthAllocation(0);
+        recorder::Stop();
+    }
+    void InstallFormats(std::vector<PIXELFORMATDESCRIPTOR> formats)
+    {
+        ZqSetPixelFormats(formats.data(), static_cast<int>(formats.size()));
+    }
+};
+
+TEST_F(ChannelTest, DescriptionNamesTheDesktopDepth)
+{
+    ZqSetDesktopDepth(16);
+    DriverDescription description;
+    std::memset(&description, 0xAB, sizeof description);
+    EXPECT_EQ(ZqGDDescription(&description), &description);
+    ASSERT_NE(description.description, nullptr);
+    EXPECT_STREQ(description.description, "Open GL 16Bits/Pixel");
+    ASSERT_EQ(description.modeCount, 2u);
+    EXPECT_EQ(description.modes[0].bitsPerPixel, 16u);
+    EXPECT_EQ(description.modes[0].bufferMode, 1u);
+    EXPECT_EQ(description.modes[1].bitsPerPixel, 16u);
+    EXPECT_EQ(description.modes[1].bufferMode, 2u);
+    EXPECT_EQ(description.modes[1].reserved0 | description.modes[1].reserved1 | description.modes[1].reserved3, 0u);
+    EXPECT_EQ(description.reserved0, 0xABABABABu) << "the first word is not written";
+    EXPECT_EQ(description.reserved8, 0xABABABABu);
+    EXPECT_EQ(description.hostWord4, 0u);
+    EXPECT_EQ(description.hostWord5, 1u);
+    EXPECT_EQ(description.hostWord6, 32u);
+    EXPECT_EQ(description.capabilityFlags, 0x6E83u);
+    EXPECT_EQ(description.hostWord9, 0u);
+    uint32_t bits[4];
+    std::memcpy(bits, description.lowBounds, 8);
+    std::memcpy(bits + 2, description.highBounds, 8);
+    EXPECT_EQ(bits[0], 0xE0AD78ECu);
+    EXPECT_EQ(bits[1], 0xE0AD78ECu);
+    EXPECT_EQ(bits[2], 0x60AD78ECu);
+    EXPECT_EQ(bits[3], 0x60AD78ECu);
+    MMfree(description.description);
+    MMfree(description.modes);
+}
+
+TEST_F(ChannelTest, BufferModeIsNormalisedAndChoosesTheBuffering)
+{
+    for (uint32_t asked : {0u, 1u, 2u, 3u}) {
+        SCOPED_TRACE(asked);
+        TestChannel channel(32, 32, asked);
+        channel.request.clearedWord4 = 99;
+        channel.record.reserved19 = 99;
+        ASSERT_EQ(channel.open(), 0);
+        uint32_t expected = asked == 1 ? 1u : 2u;
+        EXPECT_EQ(channel.request.bufferMode, expected);
+        EXPECT_EQ(channel.record.bufferMode, expected);
+        EXPECT_EQ(channel.request.clearedWord4, 0u);
+        EXPECT_EQ(channel.record.reserved19, 0u);
+        PIXELFORMATDESCRIPTOR format{};
+        HDC dc = channel.state()->deviceContext;
+        DescribePixelFormat(dc, ZqGetWindowPixelFormat(channel.window), sizeof format, &format);
+        EXPECT_EQ((format.dwFlags & PFD_DOUBLEBUFFER) != 0, expected == 2);
+    }
+}
+
+TEST_F(ChannelTest, OpenFillsTheRecordAndCopiesTheOperations)
+{
+    TestChannel channel(641, 481);
+    ASSERT_EQ(channel.open(), 0);
+    const ChannelRecord& record = channel.record;
+    EXPECT_EQ(record.ops, &channel.ops);
+    EXPECT_EQ(std::memcmp(&channel.ops, &kChannelOps, sizeof(ChannelOps)), 0);
+    EXPECT_EQ(channel.state()->window, channel.window);
+    EXPECT_EQ(record.frameFormat.pixels, nullptr);
+    EXPECT_EQ(record.frameFormat.width, 641u);
+    EXPECT_EQ(record.frameFormat.height, 481u);
+    EXPECT_EQ(record.cursorX, 320);
+    EXPECT_EQ(record.cursorY, 240);
+    EXPECT_EQ(record.cursorVisible, 0);
+    EXPECT_EQ(record.cursorSize, 1);
+    EXPECT_EQ(record.cursorStyle, 0);
+    EXPECT_EQ(record.transparentText, 1);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(record.cursorColour[i], 1.0f);
+        EXPECT_EQ(record.penColour[i], 1.0f);
+        EXPECT_EQ(record.backColour[i], 0.0f);
+    }
+}
+
+TEST_F(ChannelTest, ScanTakesTheFirstFormatWithTheAskedBuffering)
+{
+    InstallFormats({Rgb32(true), Rgb565(true), Rgb32(false), Rgb565(false)});
+    TestChannel single(32, 32, 1);
+    ASSERT_EQ(single.open(), 0);
+    EXPECT_EQ(ZqGetWindowPixelFormat(single.window), 3);
+    TestChannel twice(32, 32, 2);
+    ASSERT_EQ(twice.open(), 0);
+    EXPECT_EQ(ZqGetWindowPixelFormat(twice.window), 1);
+
+    // Without a match the last format is taken.
+    InstallFormats({Rgb32(true), Rgb565(true)});
+    TestChannel fallback(32, 32, 1);
+    ASSERT_EQ(fallback.open(), 0);
+    EXPECT_EQ(fallback.record.frameFormat.bitsPerPixel, 16u);
+}
+
+TEST_F(ChannelTest, RecordsThePixelLayoutOfTheFormat)
+{
+    InstallFormats({Rgb565(true)});
+    TestChannel channel(50, 20);
+    ASSERT_EQ(channel.open(), 0);
+    const Bitmap& format = channel.record.frameFormat;
+    EXPECT_EQ(format.redMask, 0xF800u);
+    EXPECT_EQ(format.greenMask, 0x07E0u);
+    EXPECT_EQ(format.blueMask, 0x001Fu);
+    EXPECT_EQ(format.redShift, 11u);
+    EXPECT_EQ(format.greenShift, 5u);
+    EXPECT_EQ(format.blueShift, 0u);
+    EXPECT_EQ(format.redBits, 5u);
+    EXPECT_EQ(format.greenBits, 6u);
+    EXPECT_EQ(format.blueBits, 5u);
+    EXPECT_EQ(format.bitsPerPixel, 16u);
+    EXPECT_EQ(format.bytesPerPixel, 2u);
+    EXPECT_EQ(format.bytesPerLine, 100u);
+    EXPECT_EQ(channel.state()->palette, nullptr);
+
+    InstallFormats({Format(24, true, 8, 16, 8, 8, 8, 0)});
+    TestChannel deep(50, 20);
+    ASSERT_EQ(deep.open(), 0);
+    EXPECT_EQ(deep.record.frameFormat.bytesPerPixel, 3u);
+    EXPECT_EQ(deep.record.frameFormat.bytesPerLine, 150u);
+
+    InstallFormats({Format(15, true, 5, 10, 5, 5, 5, 0)});
+    TestChannel fifteen(50, 20);
+    ASSERT_EQ(fifteen.open(), 0);
+    EXPECT_EQ(fifteen.record.frameFormat.bytesPerPixel, 2u);
+    EXPECT_EQ(fifteen.record.frameFormat.redMask, 0x7C00u);
+}
+
+TEST_F(ChannelTest, EightBitFormatsGetTheSamePaletteUntilClose)
+{
+    InstallFormats({Rgb332(true)});
+    Holdings before;
+    {
+        TestChannel first(32, 32), second(32, 32);
+        ASSERT_EQ(first.open(), 0);
+        ASSERT_EQ(second.open(), 0);
+        PALETTEENTRY expected[kPaletteSize], a[kPaletteSize], b[kPaletteSize];
+        BuildPaletteEntries(expected);
+        HPALETTE palette = first.state()->palette;
+        ASSERT_NE(palette, nullptr);
+        EXPECT_EQ(first.state()->previousPalette, ZqGetDefaultPalette());
+        EXPECT_EQ(ZqGetSelectedPalette(first.state()->deviceContext), palette);
+        EXPECT_EQ(ZqGetRealizeCount(first.state()->deviceContext), 1);
+        ASSERT_EQ(ZqGetPaletteEntries(palette, a, kPaletteSize), kPaletteSize);
+        ASSERT_EQ(ZqGetPaletteEntries(second.state()->palette, b, kPaletteSize), kPaletteSize);
+        EXPECT_EQ(std::memcmp(a, expected, sizeof a), 0);
+        EXPECT_EQ(std::memcmp(b, expected, sizeof b), 0);
+
+        // Reselecting realises the channel's palette again.
+        SelectPalette(first.state()->deviceContext, ZqGetDefaultPalette(), FALSE);
+        EXPECT_EQ(first.ops.SelectChannelPalette(&first.record), 0);
+        EXPECT_EQ(ZqGetSelectedPalette(first.state()->deviceContext), palette);
+        EXPECT_EQ(ZqGetRealizeCount(first.state()->deviceContext), 2);
+        EXPECT_EQ(first.state()->previousPalette, ZqGetDefaultPalette());
+    }
+    EXPECT_EQ(Holdings{}, before);
+}
+
+TEST_F(ChannelTest, ContextStartsInTheDriversInitialState)
+{
+    TestChannel channel;
+    ASSERT_EQ(channel.open(), 0);
+    MakeChannelCurrent(channel.state());
+    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
+    EXPECT_TRUE(glIsEnabled(GL_NORMALIZE));
+    EXPECT_TRUE(glIsEnabled(GL_SCISSOR_TEST));
+    for (GLenum off : {GL_LIGHTING, GL_BLEND, GL_ALPHA_TEST, GL_DEPTH_TEST, GL_FOG, GL_POINT_SMOOTH, GL_LINE_SMOOTH,
+                       GL_POLYGON_SMOOTH, GL_CULL_FACE, GL_LIGHT0, GL_LIGHT7})
+        EXPECT_FALSE(glIsEnabled(off)) << std::hex << off;
+    const ChannelState& state = *channel.state();
+    EXPECT_EQ(state.textureEnabled, 1);
+    EXPECT_EQ(state.lightingEnabled + state.blendEnabled + state.alphaTestEnabled + state.depthTestEnabled +
+                  state.fogEnabled,
+              0);
+    GLint value = 0;
+    glGetIntegerv(GL_MATRIX_MODE, &value);
+    EXPECT_EQ(value, GL_MODELVIEW);
+    glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &value);
+    EXPECT_EQ(value, 2);
+    GLfloat matrix[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, matrix);
+    EXPECT_EQ(matrix[0], 1.0f);
+    EXPECT_EQ(matrix[5], 1.0f);
+    EXPECT_EQ(matrix[10], -1.0f);
+    glGetIntegerv(GL_DRAW_BUFFER, &value);
+    EXPECT_EQ(value, GL_BACK);
+    glGetIntegerv(GL_ALPHA_TEST_FUNC, &value);
+    EXPECT_EQ(value, GL_GEQUAL);
+    glGetIntegerv(GL_UNPACK_ALIGNMENT, &value);
+    EXPECT_EQ(value, 1);
+    GLfloat depth = 0;
+    glGetFloatv(GL_DEPTH_CLEAR_VALUE, &depth);
+    EXPECT_EQ(depth, 1.0f);
+    EXPECT_NE(state.quadric, nullptr);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+
+    TestChannel single(32, 32, 1);
+    ASSERT_EQ(single.open(), 0);
+    glGetIntegerv(GL_DRAW_BUFFER, &value);
+    EXPECT_EQ(value, GL_FRONT);
+}
+
+TEST_F(ChannelTest, InitialStateIsSetInItsOrder)
+{
+    TestChannel channel;
+    recorder::Start();
+    ASSERT_EQ(channel.open(), 0);
+    recorder::Stop();
+    std::vector<std::string> names = recorder::Names();
+    auto first = std::find(names.begin(), names.end(), "glClearDepth");
+    auto last = std::find(names.begin(), names.end(), "glDrawBuffer");
+    ASSERT_NE(first, names.end());
+    ASSERT_NE(last, names.end());
+    std::vector<std::string> sequence(first, last + 1);
+    std::vector<std::string> expected = {"glClearDepth", "glEnable", "glEnable", "glEnable", "glPixelStorei",
+                                         "glMatrixMode", "glLoadIdentity", "glBlendFunc", "glAlphaFunc"};
+    expected.insert(expected.end(), 9, "glDisable");
+    expected.insert(expected.end(), {"glHint", "glHint"});
+    expected.insert(expected.end(), 8, "glDisable");
+    expected.insert(expected.end(), {"glLightModeli", "glMatrixMode", "glLoadIdentity", "glScalef", "glPushMatrix",
+                                     "glDrawBuffer"});
+    EXPECT_EQ(sequence, expected);
+    const GlCall& clearDepth = recorder::Calls()[static_cast<size_t>(first - names.begin())];
+    uint64_t bits;
+    std::memcpy(&bits, &clearDepth.args[0], sizeof bits);
+    EXPECT_EQ(bits, 0x3FF0000100000000u);
+    EXPECT_EQ(recorder::Count("glDisable", {GL_LIGHT0}), 1u);
+    EXPECT_EQ(recorder::Count("glDisable", {GL_LIGHT7}), 1u);
+    EXPECT_EQ(recorder::Count("gluNewQuadric"), 1u);
+}
+
+TEST_F(ChannelTest, AlternatingChannelsSwitchTheContextOncePerChange)
+{
+    TestChannel a, b;
+    ASSERT_EQ(a.open(), 0);
+    ASSERT_EQ(b.open(), 0);
+    EXPECT_EQ(currentChannel, b.state());
+    recorder::Start();
+    a.ops.EndFrame(&a.record);
+    a.ops.SelectChannelPalette(&a.record);
+    EXPECT_EQ(recorder::Count("wglMakeCurrent"), 1u);
+    EXPECT_EQ(currentChannel, a.state());
+    EXPECT_EQ(wglGetCurrentContext(), a.state()->glContext);
+    b.ops.EndFrame(&b.record);
+    b.ops.EndFrame(&b.record);
+    a.ops.EndFrame(&a.record);
+    EXPECT_EQ(recorder::Count("wglMakeCurrent"), 3u);
+
+    // Operations that do not touch GL do not switch.
+    Bitmap bitmap{};
+    b.ops.QueryImageFormat(&b.record, 1, &bitmap);
+    b.ops.RemoveSpareItem(&b.record, 5);
+    b.ops.ReservedOp3(&b.record);
+    b.ops.ReservedOp7(&b.record);
+    EXPECT_EQ(recorder::Count("wglMakeCurrent"), 3u);
+    recorder::Stop();
+
+    // Closing the channel that is not current leaves the other one current.
+    b.close();
+    EXPECT_EQ(currentChannel, a.state());
+    EXPECT_EQ(wglGetCurrentContext(), a.state()->glContext);
+}
+
+TEST_F(ChannelTest, CloseReleasesEverything)
+{
+    Holdings before;
+    TestChannel channel;
+    ASSERT_EQ(channel.open(), 0);
+    EXPECT_NE(Holdings{}, before);
+    ASSERT_EQ(channel.ops.CloseChannel(&channel.record), 0);
+    EXPECT_EQ(channel.record.driverState, nullptr);
+    EXPECT_EQ(currentChannel, nullptr);
+    EXPECT_EQ(wglGetCurrentContext(), nullptr);
+    EXPECT_EQ(Holdings{}, before);
+}
+
+// Fills host memory with a pattern so that any write by a failed open shows.
+struct Untouched {
+    ChannelRecord record;
+    ChannelRequest request;
+    ChannelOps ops;
+};
+
+void ExpectOpenFailsCleanly(TestChannel& channel)
+{
+    Holdings before;
+    std::memset(&channel.record, 0x5A, sizeof channel.record);
+    std::memset(&channel.ops, 0x5A, sizeof channel.ops);
+    channel.request.bufferMode = 7;
+    Untouched expected{channel.record, channel.request, channel.ops};
+    EXPECT_EQ(channel.open(), 1);
+    EXPECT_EQ(std::memcmp(&channel.record, &expected.record, sizeof expected.record), 0);
+    EXPECT_EQ(std::memcmp(&channel.request, &expected.request, sizeof expected.request), 0);
+    EXPECT_EQ(std::memcmp(&channel.ops, &expected.ops, sizeof expected.ops), 0);
+    EXPECT_EQ(Holdings{}, before);
+    channel.record.driverState = nullptr;
+}
+
+TEST_F(ChannelTest, OpenFailsCleanlyWithoutPixelFormatsOrContext)
+{
+    {
+        ZqSetPixelFormats(nullptr, 0);
+        TestChannel channel;
+        ExpectOpenFailsCleanly(channel);
+        ZqSetPixelFormats(nullptr, -1);
+    }
+    {
+        TestChannel channel;
+        ZqInjectFailure(ZQ_FAIL_CREATE_CONTEXT);
+        ExpectOpenFailsCleanly(channel);
+    }
+    {
+        InstallFormats({Rgb332(true)});
+        TestChannel channel;
+        ZqInjectFailure(ZQ_FAIL_MAKE_CURRENT);
+        ExpectOpenFailsCleanly(channel);
+        ZqSetPixelFormats(nullptr, -1);
+    }
+    {
+        // A line length that does not fit in 32 bits.
+        TestChannel channel;
+        channel.request.width = 0x40000001u;
+        ExpectOpenFailsCleanly(channel);
+    }
+}
+
+TEST_F(ChannelTest, OpenFailsCleanlyAtEveryAllocation)
+{
+    InstallFormats({Rgb332(true)});
+    bool opened = false;
+    for (uint32_t n = 1; !opened && n < 20; ++n) {
+        SCOPED_TRACE(n);
+        TestChannel channel;
+        Holdings before;
+        MMFailNthAllocation(n);
+        int32_t status = channel.open();
+        MMFailNthAllocation(0);
+        if (status == 1) {
+            EXPECT_EQ(Holdings{}, before);
+            channel.record.driverState = nullptr;
+        } else {
+            ASSERT_EQ(status, 0);
+            opened = true;
+        }
+    }
+    EXPECT_TRUE(opened);
+}
+
+TEST_F(ChannelTest, QueryImageFormatDescribesTheScreen)
+{
+    InstallFormats({Rgb565(true)});
+    TestChannel channel;
+    ASSERT_EQ(channel.open(), 0);
+    Bitmap bitmap{};
+    int pixels = 0;
+    bitmap.pixels = &pixels;
+    bitmap.width = 100;
+    bitmap.height = 60;
+    bitmap.bytesPerLine = 400;
+    bitmap.bytesPerPixel = 4;
+    bitmap.spare = 9;
+    recorder::Start();
+    channel.ops.QueryImageFormat(&channel.record, 1, &bitmap);
+    EXPECT_TRUE(recorder::Calls().empty());
+    EXPECT_EQ(bitmap.width, 100u);
+    EXPECT_EQ(bitmap.height, 60u);
+    EXPECT_EQ(bitmap.bytesPerLine, 400u);
+    EXPECT_EQ(bitmap.bytesPerPixel, 2u);
+    EXPECT_EQ(bitmap.bitsPerPixel, 16u);
+    EXPECT_EQ(bitmap.greenMask, 0x07E0u);
+    EXPECT_EQ(bitmap.redShift, 11u);
+    EXPECT_EQ(bitmap.blueBits, 5u);
+    EXPECT_EQ(bitmap.spare, 0u);
+    EXPECT_EQ(bitmap.pixels, &pixels);
+
+    channel.ops.QueryImageFormat(&channel.record, 2, &bitmap);
+    EXPECT_EQ(bitmap.width, 64u);
+    EXPECT_EQ(bitmap.height, 32u);
+    EXPECT_EQ(bitmap.bytesPerLine, 128u);
+
+    bitmap.width = 256;
+    bitmap.height = 128;
+    channel.ops.QueryImageFormat(&channel.record, 2, &bitmap);
+    EXPECT_EQ(bitmap.width, 256u);
+    EXPECT_EQ(bitmap.height, 128u);
+
+    // A width whose line length would overflow is halved until it fits.
+    channel.record.frameFormat.bytesPerPixel = 4;
+    bitmap.width = 0xFFFFFFFFu;
+    channel.ops.QueryImageFormat(&channel.record, 2, &bitmap);
+    EXPECT_EQ(bitmap.width, 0x20000000u);
+    EXPECT_EQ(bitmap.bytesPerLine, 0x80000000u);
+}
+
+TEST_F(ChannelTest, SmallOperations)
+{
+    TestChannel channel;
+    ASSERT_EQ(channel.open(), 0);
+    EXPECT_EQ(channel.ops.RemoveSpareItem(&channel.record, 0), nullptr);
+    EXPECT_EQ(channel.ops.RemoveSpareItem(&channel.record, 42), nullptr);
+    EXPECT_EQ(channel.ops.ReservedOp3(&channel.record), 0);
+    EXPECT_EQ(channel.ops.ReservedOp7(&channel.record), 0);
+    EXPECT_EQ(channel.ops.SelectChannelPalette(&channel.record), 0);
+
+    // A payload a host put on the spare list comes back with its first word cleared.
+    auto* payload = static_cast<uint32_t*>(_ZqGCreateListItem(&channel.state()->spareList, 8, nullptr, 3));
+    payload[0] = payload[1] = 0xFFFF;
+    EXPECT_EQ(channel.ops.RemoveSpareItem(&channel.record, 3), payload);
+    EXPECT_EQ(payload[0], 0u);
+    EXPECT_EQ(payload[1], 0xFFFFu);
+    MMfree(payload);
+}
+
+TEST_F(ChannelTest, EndFrameSwapsOnlyDoubleBufferedChannels)
+{
+    TestChannel single(32, 32, 1);
+    ASSERT_EQ(single.open(), 0);
+    glClearColor(0, 1, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    recorder::Start();
+    EXPECT_EQ(single.ops.EndFrame(&single.record), 0);
+    EXPECT_TRUE(recorder::Calls().empty()) << recorder::Calls().front().name;
+    EXPECT_TRUE(Near(single.front().at(5, 5), {0, 255, 0})) << "a single-buffered window shows what is drawn";
+
+    TestChannel twice(32, 32, 2);
+    ASSERT_EQ(twice.open(), 0);
+    glClearColor(1, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    EXPECT_TRUE(Near(twice.front().at(5, 5), {0, 0, 0}));
+    recorder::Start();
+    EXPECT_EQ(twice.ops.EndFrame(&twice.record), 0);
+    EXPECT_EQ(recorder::Names(), std::vector<std::string>{"SwapBuffers"});
+    EXPECT_TRUE(Near(twice.front().at(31, 31), {255, 0, 0}));
+}
+
+}  // namespace

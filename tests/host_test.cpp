@@ -1,0 +1,158 @@
+// The host services: keyed lists, memory manager, bit routines.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "zqgd/host.h"
+
+namespace {
+
+TEST(KeyedList, ZeroHeaderIsAnEmptyList)
+{
+    KeyedList list{};
+    EXPECT_EQ(_ZqGFirstListItem(&list), nullptr);
+    EXPECT_EQ(_ZqGNextListItem(&list), nullptr);
+    EXPECT_EQ(_ZqGFindListItem(&list, 1), nullptr);
+    EXPECT_EQ(_ZqGDeleteListItem(&list, 1), nullptr);
+    _ZqGDeleteList(&list);
+    EXPECT_EQ(list.head, nullptr);
+}
+
+TEST(KeyedList, KeyZeroAssignsDistinctKeysThatFindTheItems)
+{
+    KeyedList list{};
+    uint32_t before = MMLiveBlocks();
+    std::set<int32_t> keys;
+    for (int i = 0; i < 5; ++i) {
+        int32_t key = 0;
+        auto* payload = static_cast<int32_t*>(_ZqGCreateListItem(&list, 4, &key, 0));
+        ASSERT_NE(payload, nullptr);
+        EXPECT_EQ(*payload, 0) << "payloads start zeroed";
+        *payload = i;
+        EXPECT_NE(key, 0);
+        keys.insert(key);
+        EXPECT_EQ(_ZqGFindListItem(&list, key), payload);
+    }
+    EXPECT_EQ(keys.size(), 5u);
+    EXPECT_EQ(_ZqGFindListItem(&list, 0), nullptr) << "items made with key 0 are found only under their key";
+    _ZqGDeleteList(&list);
+    EXPECT_EQ(MMLiveBlocks(), before);
+}
+
+TEST(KeyedList, AssignedKeysAvoidKeysTheCallerChose)
+{
+    KeyedList list{};
+    ASSERT_NE(_ZqGCreateListItem(&list, 8, nullptr, 1), nullptr);
+    ASSERT_NE(_ZqGCreateListItem(&list, 8, nullptr, 2), nullptr);
+    int32_t key = 0;
+    ASSERT_NE(_ZqGCreateListItem(&list, 8, &key, 0), nullptr);
+    EXPECT_NE(key, 1);
+    EXPECT_NE(key, 2);
+    _ZqGDeleteList(&list);
+}
+
+TEST(KeyedList, DeletedPayloadBelongsToTheCaller)
+{
+    KeyedList list{};
+    uint32_t before = MMLiveBlocks();
+    auto* payload = static_cast<char*>(_ZqGCreateListItem(&list, 156, nullptr, -1));
+    ASSERT_NE(payload, nullptr);
+    payload[155] = 'x';
+    EXPECT_EQ(_ZqGDeleteListItem(&list, -1), payload);
+    EXPECT_EQ(_ZqGFindListItem(&list, -1), nullptr);
+    EXPECT_EQ(_ZqGFirstListItem(&list), nullptr);
+    EXPECT_EQ(MMLiveBlocks(), before + 1) << "the list does not free a detached payload";
+    MMfree(payload);
+    EXPECT_EQ(MMLiveBlocks(), before);
+}
+
+TEST(KeyedList, WalksInCreationOrderAndSurvivesRemovalOfTheNextItem)
+{
+    KeyedList list{};
+    for (int32_t key = 10; key < 14; ++key)
+        *static_cast<int32_t*>(_ZqGCreateListItem(&list, 4, nullptr, key)) = key;
+    std::vector<int32_t> seen;
+    for (auto* item = static_cast<int32_t*>(_ZqGFirstListItem(&list)); item != nullptr;
+         item = static_cast<int32_t*>(_ZqGNextListItem(&list))) {
+        seen.push_back(*item);
+        if (*item == 11) MMfree(_ZqGDeleteListItem(&list, 12));
+    }
+    EXPECT_EQ(seen, (std::vector<int32_t>{10, 11, 13}));
+    _ZqGDeleteList(&list);
+    EXPECT_EQ(_ZqGFirstListItem(&list), nullptr);
+}
+
+TEST(KeyedList, CreationFailsCleanlyWhenMemoryRunsOut)
+{
+    KeyedList list{};
+    uint32_t before = MMLiveBlocks();
+    MMFailNthAllocation(1);
+    int32_t key = 77;
+    EXPECT_EQ(_ZqGCreateListItem(&list, 4, &key, 0), nullptr);
+    EXPECT_EQ(key, 77);
+    EXPECT_EQ(_ZqGFirstListItem(&list), nullptr);
+    EXPECT_EQ(MMLiveBlocks(), before);
+}
+
+TEST(MemoryManager, CountsLiveBlocksAndBytes)
+{
+    uint32_t blocks = MMLiveBlocks();
+    size_t bytes = MMLiveBytes();
+    void* a = MMmalloc(100);
+    char* b = MMstrdup("6x12.bdf");
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
+    EXPECT_STREQ(b, "6x12.bdf");
+    EXPECT_EQ(MMLiveBlocks(), blocks + 2);
+    EXPECT_EQ(MMLiveBytes(), bytes + 109);
+    MMfree(a);
+    MMfree(b);
+    MMfree(nullptr);
+    EXPECT_EQ(MMLiveBlocks(), blocks);
+    EXPECT_EQ(MMLiveBytes(), bytes);
+}
+
+TEST(MemoryManager, FailsExactlyTheNthAllocation)
+{
+    MMFailNthAllocation(3);
+    void* first = MMmalloc(1);
+    void* second = MMmalloc(1);
+    void* third = MMmalloc(1);
+    void* fourth = MMmalloc(1);
+    EXPECT_NE(first, nullptr);
+    EXPECT_NE(second, nullptr);
+    EXPECT_EQ(third, nullptr);
+    EXPECT_NE(fourth, nullptr);
+    MMfree(first);
+    MMfree(second);
+    MMfree(fourth);
+    EXPECT_EQ(MMmalloc(SIZE_MAX), nullptr) << "a size that overflows the header is refused";
+}
+
+TEST(BitRoutines, CountFromTheLeastSignificantBit)
+{
+    EXPECT_EQ(ZqMMSB(1), 0u);
+    EXPECT_EQ(ZqMMSB(100), 6u);
+    EXPECT_EQ(ZqMMSB(0x80000000u), 31u);
+    EXPECT_EQ(ZqMLSB(0xF800), 11u);
+    EXPECT_EQ(ZqMLSB(0x07E0), 5u);
+    EXPECT_EQ(ZqMLSB(0x80000000u), 31u);
+    EXPECT_EQ(ZqMBitCount(0x07E0), 6u);
+    EXPECT_EQ(ZqMBitCount(0xFFFFFFFFu), 32u);
+    EXPECT_EQ(ZqMBitCount(0), 0u);
+    EXPECT_EQ(ZqMMSB(0), 0u);
+    EXPECT_EQ(ZqMLSB(0), 0u);
+}
+
+TEST(BitRoutines, MatrixIdentityAndCopy)
+{
+    float unit[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+    float scaled[9] = {2, 0, 0, 0, 1, 0, 0, 0, 1};
+    EXPECT_NE(ZqMM3IsUnit(unit), 0);
+    EXPECT_EQ(ZqMM3IsUnit(scaled), 0);
+    float copy[9] = {};
+    ZqMM3Copy(scaled, copy);
+    EXPECT_EQ(std::vector<float>(copy, copy + 9), std::vector<float>(scaled, scaled + 9));
+}
+
+}  // namespace

@@ -1,0 +1,7 @@
+// Compiled with -m32: the static assertions in the headers check the host's
+// byte offsets.
+#include "zqgd/driver.h"
+#include "zqgd/host.h"
+#include "zqgd/platform.h"
+
+static_assert(ZQGD_TARGET_32, "this check is compiled for a 32-bit target");

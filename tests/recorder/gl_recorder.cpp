@@ -1,0 +1,175 @@
+#include "gl_recorder.h"
+
+#include <dlfcn.h>
+#include <windows.h>
+
+#include <GL/glu.h>
+
+#include <cstdint>
+#include <map>
+
+namespace {
+
+bool recording = false;
+std::vector<GlCall> calls;
+std::map<GLenum, std::string> strings;
+
+void Record(const char* name, std::vector<double> args)
+{
+    if (recording) calls.push_back({name, std::move(args)});
+}
+
+template <typename Function>
+Function Next(const char* name)
+{
+    return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
+}
+
+std::vector<double> With(std::vector<double> scalars, const GLfloat* values, int count)
+{
+    for (int i = 0; values != nullptr && i < count; ++i) scalars.push_back(values[i]);
+    return scalars;
+}
+
+// How many floats a vector-valued light or fog parameter has.
+int LightValues(GLenum pname)
+{
+    switch (pname) {
+    case GL_AMBIENT:
+    case GL_DIFFUSE:
+    case GL_SPECULAR:
+    case GL_POSITION:
+    case GL_EMISSION:
+    case GL_AMBIENT_AND_DIFFUSE:
+    case GL_LIGHT_MODEL_AMBIENT:
+    case GL_FOG_COLOR: return 4;
+    case GL_SPOT_DIRECTION: return 3;
+    default: return 1;
+    }
+}
+
+double Handle(const void* pointer) { return static_cast<double>(reinterpret_cast<uintptr_t>(pointer) != 0); }
+
+}  // namespace
+
+#define D(x) static_cast<double>(x)
+#define RECORDED(ret, name, params, call, ...)                                \
+    extern "C" ret name params                                                \
+    {                                                                         \
+        Record(#name, __VA_ARGS__);                                           \
+        static auto real = Next<decltype(&name)>(#name);                      \
+        return real call;                                                     \
+    }
+
+RECORDED(void, glEnable, (GLenum cap), (cap), {D(cap)})
+RECORDED(void, glDisable, (GLenum cap), (cap), {D(cap)})
+RECORDED(void, glEnableClientState, (GLenum cap), (cap), {D(cap)})
+RECORDED(void, glClearDepth, (GLclampd depth), (depth), {D(depth)})
+RECORDED(void, glPixelStorei, (GLenum pname, GLint value), (pname, value), {D(pname), D(value)})
+RECORDED(void, glMatrixMode, (GLenum mode), (mode), {D(mode)})
+RECORDED(void, glLoadIdentity, (void), (), {})
+RECORDED(void, glBlendFunc, (GLenum s, GLenum d), (s, d), {D(s), D(d)})
+RECORDED(void, glAlphaFunc, (GLenum f, GLclampf ref), (f, ref), {D(f), D(ref)})
+RECORDED(void, glHint, (GLenum target, GLenum mode), (target, mode), {D(target), D(mode)})
+RECORDED(void, glLightModeli, (GLenum pname, GLint value), (pname, value), {D(pname), D(value)})
+RECORDED(void, glLightModelfv, (GLenum pname, const GLfloat* v), (pname, v), With({D(pname)}, v, LightValues(pname)))
+RECORDED(void, glLightfv, (GLenum l, GLenum pname, const GLfloat* v), (l, pname, v),
+         With({D(l), D(pname)}, v, LightValues(pname)))
+RECORDED(void, glLightf, (GLenum l, GLenum pname, GLfloat v), (l, pname, v), {D(l), D(pname), D(v)})
+RECORDED(void, glFogi, (GLenum pname, GLint v), (pname, v), {D(pname), D(v)})
+RECORDED(void, glFogf, (GLenum pname, GLfloat v), (pname, v), {D(pname), D(v)})
+RECORDED(void, glFogfv, (GLenum pname, const GLfloat* v), (pname, v), With({D(pname)}, v, LightValues(pname)))
+RECORDED(void, glScalef, (GLfloat x, GLfloat y, GLfloat z), (x, y, z), {D(x), D(y), D(z)})
+RECORDED(void, glPushMatrix, (void), (), {})
+RECORDED(void, glPopMatrix, (void), (), {})
+RECORDED(void, glMultMatrixf, (const GLfloat* m), (m), With({}, m, 16))
+RECORDED(void, glOrtho, (GLdouble l, GLdouble r, GLdouble b, GLdouble t, GLdouble n, GLdouble f),
+         (l, r, b, t, n, f), {l, r, b, t, n, f})
+RECORDED(void, glDrawBuffer, (GLenum mode), (mode), {D(mode)})
+RECORDED(GLuint, glGenLists, (GLsizei range), (range), {D(range)})
+RECORDED(void, glNewList, (GLuint list, GLenum mode), (list, mode), {D(list), D(mode)})
+RECORDED(void, glEndList, (void), (), {})
+RECORDED(void, glCallList, (GLuint list), (list), {D(list)})
+RECORDED(void, glDeleteLists, (GLuint list, GLsizei range), (list, range), {D(list), D(range)})
+RECORDED(void, glShadeModel, (GLenum mode), (mode), {D(mode)})
+RECORDED(void, glPolygonMode, (GLenum face, GLenum mode), (face, mode), {D(face), D(mode)})
+RECORDED(void, glScissor, (GLint x, GLint y, GLsizei w, GLsizei h), (x, y, w, h), {D(x), D(y), D(w), D(h)})
+RECORDED(void, glViewport, (GLint x, GLint y, GLsizei w, GLsizei h), (x, y, w, h), {D(x), D(y), D(w), D(h)})
+RECORDED(void, glClear, (GLbitfield mask), (mask), {D(mask)})
+RECORDED(void, glClearColor, (GLclampf r, GLclampf g, GLclampf b, GLclampf a), (r, g, b, a),
+         {D(r), D(g), D(b), D(a)})
+RECORDED(void, glReadPixels, (GLint x, GLint y, GLsizei w, GLsizei h, GLenum f, GLenum t, GLvoid* p),
+         (x, y, w, h, f, t, p), {D(x), D(y), D(w), D(h), D(f), D(t)})
+RECORDED(void, glDrawPixels, (GLsizei w, GLsizei h, GLenum f, GLenum t, const GLvoid* p), (w, h, f, t, p),
+         {D(w), D(h), D(f), D(t)})
+RECORDED(void, glRasterPos2i, (GLint x, GLint y), (x, y), {D(x), D(y)})
+RECORDED(void, glRecti, (GLint x1, GLint y1, GLint x2, GLint y2), (x1, y1, x2, y2), {D(x1), D(y1), D(x2), D(y2)})
+RECORDED(void, glPushAttrib, (GLbitfield mask), (mask), {D(mask)})
+RECORDED(void, glPopAttrib, (void), (), {})
+RECORDED(void, glColor3fv, (const GLfloat* v), (v), With({}, v, 3))
+RECORDED(void, glBegin, (GLenum mode), (mode), {D(mode)})
+RECORDED(void, glEnd, (void), (), {})
+RECORDED(void, glFlush, (void), (), {})
+RECORDED(void, glFinish, (void), (), {})
+
+RECORDED(GLUquadric*, gluNewQuadric, (void), (), {})
+RECORDED(void, gluDeleteQuadric, (GLUquadric * q), (q), {Handle(q)})
+RECORDED(void, gluPerspective, (GLdouble fovy, GLdouble aspect, GLdouble zn, GLdouble zf), (fovy, aspect, zn, zf),
+         {fovy, aspect, zn, zf})
+RECORDED(void, gluOrtho2D, (GLdouble l, GLdouble r, GLdouble b, GLdouble t), (l, r, b, t), {l, r, b, t})
+
+// wglMakeCurrent records 1 when it binds a context and 0 when it releases one.
+RECORDED(BOOL, wglMakeCurrent, (HDC dc, HGLRC context), (dc, context), {Handle(context)})
+RECORDED(BOOL, SwapBuffers, (HDC dc), (dc), {Handle(dc)})
+
+extern "C" const GLubyte* glGetString(GLenum name)
+{
+    Record("glGetString", {D(name)});
+    auto found = strings.find(name);
+    if (found != strings.end()) return reinterpret_cast<const GLubyte*>(found->second.c_str());
+    static auto real = Next<decltype(&glGetString)>("glGetString");
+    return real(name);
+}
+
+namespace recorder {
+
+void Start()
+{
+    calls.clear();
+    recording = true;
+}
+
+void Stop() { recording = false; }
+
+const std::vector<GlCall>& Calls() { return calls; }
+
+std::vector<std::string> Names()
+{
+    std::vector<std::string> names;
+    for (const GlCall& call : calls) names.push_back(call.name);
+    return names;
+}
+
+size_t Count(const std::string& name) { return Count(name, {}); }
+
+size_t Count(const std::string& name, const std::vector<double>& leadingArgs)
+{
+    size_t count = 0;
+    for (const GlCall& call : calls) {
+        if (call.name != name || call.args.size() < leadingArgs.size()) continue;
+        bool match = true;
+        for (size_t i = 0; i < leadingArgs.size(); ++i) match = match && call.args[i] == leadingArgs[i];
+        count += match ? 1 : 0;
+    }
+    return count;
+}
+
+void OverrideString(GLenum name, const char* value)
+{
+    if (value == nullptr)
+        strings.erase(name);
+    else
+        strings[name] = value;
+}
+
+}  // namespace recorder
