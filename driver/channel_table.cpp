@@ -1,13 +1,14 @@
 // The channel operations in slot order. Slots whose operations the driver
 // does not provide yet hold null.
 #include "channel.h"
+#include "view/view.h"
 
 const ChannelOps kChannelOps = {
     .QueryImageFormat = QueryImageFormat,         //  0
     .CloseChannel = CloseChannel,                 //  1
     .RemoveSpareItem = RemoveSpareItem,           //  2
     .ReservedOp3 = ReservedOp3,                   //  3
-    .OpenView = nullptr,                          //  4
+    .OpenView = OpenView,                         //  4
     .DeleteTexture = nullptr,                     //  5
     .SelectChannelPalette = SelectChannelPalette, //  6
     .ReservedOp7 = ReservedOp7,                   //  7

@@ -5,3 +5,5 @@
 #include "zqgd/platform.h"
 
 _Static_assert(ZQGD_TARGET_32, "this check is compiled for a 32-bit target");
+#include "zqgd/geometry.h"
+#include "zqgd/view.h"

@@ -1,0 +1,47 @@
+// Backgrounds: the colour a view is cleared with and the choice of its clear
+// routine.
+#include "view.h"
+
+namespace {
+
+// Above 1 gives 1; below 0, and NaN, give 0.
+float Clamp(float component)
+{
+    if (component > 1.0f) return 1.0f;
+    return component >= 0.0f ? component : 0.0f;
+}
+
+}  // namespace
+
+// The colour goes into the view's channel context, which is made current
+// first: with several channels another one may be current.
+void SetBackground(ViewRecord* view, const BackgroundRecord* background)
+{
+    ViewState* state = StateOf(view->view);
+    state->backgroundKind = background->kind;
+    for (int i = 0; i < 3; ++i) state->backgroundColour[i] = Clamp(background->colour[i]);
+    state->backgroundImageId = background->imageId;
+    MakeChannelCurrent(ChannelOf(view));
+    glClearColor(state->backgroundColour[0], state->backgroundColour[1], state->backgroundColour[2], 1.0f);
+    RefreshBackgrounds(view->channel);
+}
+
+void RefreshBackgrounds(ChannelRecord* channel)
+{
+    ChannelState* state = StateOf(channel);
+    for (auto* item = static_cast<ViewDescriptor**>(_ZqGFirstListItem(&state->viewList)); item != nullptr;
+         item = static_cast<ViewDescriptor**>(_ZqGNextListItem(&state->viewList))) {
+        ViewState* view = StateOf(*item);
+        view->clearRoutine = PlainClear;
+        view->backdrop = nullptr;
+    }
+}
+
+// The scissor rectangle of BeginView limits the clear to the view.
+void PlainClear(ViewRecord*, uint32_t clearFlags)
+{
+    GLbitfield mask = 0;
+    if (clearFlags & ZQGD_CLEAR_COLOUR) mask |= GL_COLOR_BUFFER_BIT;
+    if (clearFlags & ZQGD_CLEAR_DEPTH) mask |= GL_DEPTH_BUFFER_BIT;
+    if (mask != 0) glClear(mask);
+}

@@ -1,0 +1,107 @@
+// Opening and closing views, their position and size, and the overlay extent
+// derived from all views of a channel.
+#include "view.h"
+
+const ViewOps kViewOps = {
+    .SetEnvironment = SetEnvironment,        //  0
+    .empty1 = nullptr,                       //  1
+    .CloseView = CloseView,                  //  2
+    .DrawPolygons = nullptr,                 //  3: installed by OpenView
+    .SetRenderMode = SetRenderMode,          //  4
+    .QueryPair = QueryPair,                  //  5
+    .ReadPixels = ReadPixels,                //  6
+    .empty7 = nullptr,                       //  7
+    .empty8 = nullptr,                       //  8
+    .empty9 = nullptr,                       //  9
+    .empty10 = nullptr,                      // 10
+    .BeginView = BeginView,                  // 11
+    .SetBackground = SetBackground,          // 12
+    .SetBackdropAngles = nullptr,            // 13
+    .SetViewPosition = SetViewPosition,      // 14
+    .SetViewSize = SetViewSize,              // 15
+};
+
+// The view's item is created before anything is handed to the host, so that
+// a list that runs out of memory leaves the descriptor and the table as they
+// were.
+int32_t OpenView(ViewRecord* view, ViewOps* destination)
+{
+    ChannelState* channel = ChannelOf(view);
+    MakeChannelCurrent(channel);
+    auto* state = static_cast<ViewState*>(MMmalloc(sizeof(ViewState)));
+    if (state == nullptr) return ZQGD_FAILED;
+    *state = ViewState{};
+    auto* item = static_cast<ViewDescriptor**>(
+        _ZqGCreateListItem(&channel->viewList, sizeof(ViewDescriptor*), &state->listKey, 0));
+    if (item == nullptr) {
+        MMfree(state);
+        return ZQGD_FAILED;
+    }
+    *item = view->view;
+
+    *destination = kViewOps;
+    destination->DrawPolygons = kRendererTable[0];
+    ViewDescriptor* descriptor = view->view;
+    descriptor->ops = destination;
+    descriptor->renderMode = -1;
+    descriptor->state = state;
+    state->backgroundKind = 0;
+    state->backdrop = nullptr;
+    state->lineMode = 1;
+    state->clearRoutine = PlainClear;
+    state->displayList = glGenLists(1);
+    return ZQGD_OK;
+}
+
+// The display list lives in the channel's context, so that context is made
+// current first: with several channels another one may be current.
+int32_t CloseView(ViewRecord* view)
+{
+    ChannelState* channel = ChannelOf(view);
+    ViewState* state = StateOf(view->view);
+    MakeChannelCurrent(channel);
+    MMfree(_ZqGDeleteListItem(&channel->viewList, state->listKey));
+    glDeleteLists(state->displayList, 1);
+    MMfree(state);
+    view->view->state = nullptr;
+    return ZQGD_OK;
+}
+
+int32_t SetViewPosition(ViewRecord* view, int32_t x, int32_t y)
+{
+    view->view->x = x;
+    view->view->y = y;
+    UpdateOverlayExtent(view->channel);
+    return ZQGD_OK;
+}
+
+int32_t SetViewSize(ViewRecord* view, uint32_t width, uint32_t height)
+{
+    view->view->width = width;
+    view->view->height = height;
+    UpdateOverlayExtent(view->channel);
+    return ZQGD_OK;
+}
+
+void QueryPair(ViewRecord*, int32_t pair[2])
+{
+    pair[0] = -1;
+    pair[1] = -1;
+}
+
+// Edges are compared as unsigned 32-bit values, as the host lays them out.
+void UpdateOverlayExtent(ChannelRecord* channel)
+{
+    ChannelState* state = StateOf(channel);
+    uint32_t width = 0, height = 0;
+    for (auto* item = static_cast<ViewDescriptor**>(_ZqGFirstListItem(&state->viewList)); item != nullptr;
+         item = static_cast<ViewDescriptor**>(_ZqGNextListItem(&state->viewList))) {
+        const ViewDescriptor* view = *item;
+        uint32_t right = view->width + static_cast<uint32_t>(view->x);
+        uint32_t top = static_cast<uint32_t>(view->y) + view->height;
+        if (right > width) width = right;
+        if (top > height) height = top;
+    }
+    state->overlayWidth = width;
+    state->overlayHeight = height;
+}
