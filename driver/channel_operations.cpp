@@ -2,6 +2,7 @@
 // screen's pixel format, closing, finishing a frame, the palette, and the
 // slots that do no work.
 #include "channel.h"
+#include "texture/texture_store.h"
 
 namespace {
 
@@ -54,8 +55,7 @@ int32_t CloseChannel(ChannelRecord* channel)
 {
     ChannelState* state = StateOf(channel);
     gluDeleteQuadric(state->quadric);
-    _ZqGDeleteList(&state->backdropList);
-    _ZqGDeleteList(&state->textureList);
+    DiscardTextureStores(state);
     _ZqGDeleteList(&state->viewList);
     _ZqGDeleteList(&state->spareList);
     FreeFonts(state);

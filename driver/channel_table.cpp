@@ -1,6 +1,7 @@
 // The channel operations in slot order. Slots whose operations the driver
 // does not provide yet hold null.
 #include "channel.h"
+#include "texture/texture_store.h"
 #include "view/view.h"
 
 const ChannelOps kChannelOps = {
@@ -9,10 +10,10 @@ const ChannelOps kChannelOps = {
     .RemoveSpareItem = RemoveSpareItem,           //  2
     .ReservedOp3 = ReservedOp3,                   //  3
     .OpenView = OpenView,                         //  4
-    .DeleteTexture = nullptr,                     //  5
+    .DeleteTexture = DeleteTexture,               //  5
     .SelectChannelPalette = SelectChannelPalette, //  6
     .ReservedOp7 = ReservedOp7,                   //  7
-    .DefineTexture = nullptr,                     //  8
+    .DefineTexture = DefineTexture,               //  8
     .EndFrame = EndFrame,                         //  9
     .DrawCircle = nullptr,                        // 10
     .DrawLine = nullptr,                          // 11

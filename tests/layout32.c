@@ -7,3 +7,4 @@
 _Static_assert(ZQGD_TARGET_32, "this check is compiled for a 32-bit target");
 #include "zqgd/geometry.h"
 #include "zqgd/view.h"
+#include "zqgd/texture.h"

@@ -444,9 +444,11 @@ TEST_F(ViewTest, NineLightsConfigureAndEnableSevenOnly)
     EXPECT_EQ(recorder::Count("glLightf", {GL_LIGHT0, GL_SPOT_CUTOFF, 180}), 1u);
     EXPECT_EQ(recorder::Count("glLightf", {GL_LIGHT0, GL_LINEAR_ATTENUATION, 0.25}), 1u);
     EXPECT_EQ(recorder::Count("glLightf", {GL_LIGHT1, GL_SPOT_CUTOFF}), 1u);
-    for (const GlCall& call : recorder::Calls())
-        if (call.name == "glLightf" && call.args[0] == GL_LIGHT1 && call.args[1] == GL_SPOT_CUTOFF)
+    for (const GlCall& call : recorder::Calls()) {
+        if (call.name == "glLightf" && call.args[0] == GL_LIGHT1 && call.args[1] == GL_SPOT_CUTOFF) {
             EXPECT_NEAR(call.args[2], 28.64789, 1e-4);
+        }
+    }
     EXPECT_EQ(recorder::Count("glLightfv", {GL_LIGHT2, GL_POSITION}), 0u) << "a colour-only light has no position";
     EXPECT_TRUE(glIsEnabled(GL_LIGHT6));
     EXPECT_FALSE(glIsEnabled(GL_LIGHT7));

@@ -1,5 +1,6 @@
 // Backgrounds: the colour a view is cleared with and the choice of its clear
 // routine.
+#include "texture/texture_store.h"
 #include "view.h"
 
 namespace {
@@ -34,6 +35,13 @@ void RefreshBackgrounds(ChannelRecord* channel)
         ViewState* view = StateOf(*item);
         view->clearRoutine = PlainClear;
         view->backdrop = nullptr;
+        if (view->backgroundKind != 1 || view->backgroundImageId == 0) continue;
+        auto* entry = static_cast<TextureEntry*>(_ZqGFindListItem(&state->backdropList, view->backgroundImageId));
+        if (entry == nullptr) continue;
+        view->backdrop = entry;
+        view->clearRoutine = BackdropClear;
+        view->backdropX = 0;
+        view->backdropY = 0;
     }
 }
 

@@ -50,6 +50,8 @@ void SetEnvironment(ViewRecord* view);
 void SetBackground(ViewRecord* view, const BackgroundRecord* background);
 void RefreshBackgrounds(ChannelRecord* channel);
 void PlainClear(ViewRecord* view, uint32_t clearFlags);
+void BackdropClear(ViewRecord* view, uint32_t clearFlags);
+void SetBackdropAngles(ViewRecord* view, float vertical, float horizontal);
 
 int32_t ReadPixels(ViewRecord* view, Bitmap* bitmap);
 

@@ -16,7 +16,7 @@ const ViewOps kViewOps = {
     .empty10 = nullptr,                      // 10
     .BeginView = BeginView,                  // 11
     .SetBackground = SetBackground,          // 12
-    .SetBackdropAngles = nullptr,            // 13
+    .SetBackdropAngles = SetBackdropAngles,  // 13
     .SetViewPosition = SetViewPosition,      // 14
     .SetViewSize = SetViewSize,              // 15
 };
@@ -80,6 +80,7 @@ int32_t SetViewSize(ViewRecord* view, uint32_t width, uint32_t height)
     view->view->width = width;
     view->view->height = height;
     UpdateOverlayExtent(view->channel);
+    SetBackdropAngles(view, 0.0f, 0.0f);
     return ZQGD_OK;
 }
 

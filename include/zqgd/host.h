@@ -9,6 +9,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "zqgd/bitmap.h"
 #include "zqgd/layout.h"
 
 #ifdef __cplusplus
@@ -79,6 +80,29 @@ uint32_t ZqMLSB(uint32_t mask);
 uint32_t ZqMBitCount(uint32_t mask);
 int32_t ZqMM3IsUnit(const float matrix[9]);
 void ZqMM3Copy(const float source[9], float destination[9]);
+
+/* ---- Bitmap utilities ---------------------------------------------------------
+ * Images of 8, 15/16, 24 or 32 bits per pixel (1 to 4 bytes, little-endian),
+ * with any channel order given by the masks. Channels are widened to 8 bits
+ * exactly (full scale maps to 255) and narrowed with rounding. Bits of a
+ * 32-bit destination pixel that no mask covers (the alpha byte) are set to
+ * ones. Pixel memory comes from the memory manager. All return 0 on success
+ * and 1 on failure (bad description, sizes that overflow, memory). */
+
+/* Describes a width x height image with the given masks and attaches new,
+ * zeroed pixel memory; the last two arguments are reserved and ignored. */
+int32_t ZqFConstructBitmap(Bitmap* bitmap, uint32_t width, uint32_t height, uint32_t bitsPerPixel,
+                           uint32_t redMask, uint32_t greenMask, uint32_t blueMask, uint32_t reserved1,
+                           uint32_t reserved2);
+/* Converts the pixels of source into the constructed destination of the same
+ * size, in the destination's pixel format. */
+int32_t ZqFChangeBitmapDepth(const Bitmap* source, Bitmap* destination);
+/* Resamples source to destination's width and height, giving destination
+ * source's pixel format and new pixel memory: area averaging where a side
+ * shrinks, bilinear interpolation where it grows. */
+int32_t ZqFScaleBitmap(const Bitmap* source, Bitmap* destination);
+/* Releases the pixel memory and nulls the pointer. */
+void ZqFDestroyBitmap(Bitmap* bitmap);
 
 #ifdef __cplusplus
 }

@@ -1,0 +1,81 @@
+// Binding the texture of a polygon's material while rendering.
+#include "driver/probe.h"
+#include "texture_store.h"
+
+namespace {
+
+void SwitchTexturing(ChannelState* state, bool on)
+{
+    if (on && state->textureEnabled == 0) {
+        glEnable(GL_TEXTURE_2D);
+        state->textureEnabled = 1;
+    } else if (!on && state->textureEnabled == 1) {
+        glDisable(GL_TEXTURE_2D);
+        state->textureEnabled = 0;
+    }
+}
+
+void SwitchAlphaTest(ChannelState* state, bool on)
+{
+    if (on && state->alphaTestEnabled == 0) {
+        glEnable(GL_ALPHA_TEST);
+        state->alphaTestEnabled = 1;
+    } else if (!on && state->alphaTestEnabled == 1) {
+        glDisable(GL_ALPHA_TEST);
+        state->alphaTestEnabled = 0;
+    }
+}
+
+// The entry under the id, asking the host for it when it is not defined yet.
+TextureEntry* FindOrLoad(ChannelRecord* channel, ChannelState* state, int32_t id)
+{
+    auto* entry = static_cast<TextureEntry*>(_ZqGFindListItem(&state->textureList, id));
+    if (entry != nullptr || state->textureLoad == nullptr) return entry;
+    TextureDefinition definition{};
+    if (state->textureLoad(id, &definition) != 0) return nullptr;
+    DefineTexture(channel, id, &definition, 1);
+    return static_cast<TextureEntry*>(_ZqGFindListItem(&state->textureList, id));
+}
+
+TextureEntry* Untextured(ChannelState* state, ViewState* view)
+{
+    SwitchAlphaTest(state, false);
+    SwitchTexturing(state, false);
+    view->lastTexture = nullptr;
+    return nullptr;
+}
+
+}  // namespace
+
+// A cache hit returns at once, but re-establishes the enables of the entry it
+// returns through the cached flags: an outline renderer may have switched
+// texturing off since, and the hit must still draw textured. When nothing
+// changed that costs two flag comparisons and no GL call.
+TextureEntry* SelectTexture(ChannelRecord* channel, ChannelState* state, ViewState* view,
+                            const MaterialEntry* material)
+{
+    int32_t id = material->textured ? material->textureId : 0;
+    if (id == view->lastTextureId) {
+        TextureEntry* cached = view->lastTexture;
+        if (cached != nullptr) {
+            SwitchTexturing(state, true);
+            SwitchAlphaTest(state, cached->hasTransparency == 1);
+        }
+        return cached;
+    }
+    TextureEntry* entry = id == 0 ? nullptr : FindOrLoad(channel, state, id);
+    // Set after the load, which clears the caches when it defines something;
+    // a failed request is remembered too.
+    view->lastTextureId = id;
+    if (entry == nullptr) return Untextured(state, view);
+    SwitchTexturing(state, true);
+    if (capabilities.bindTexture != nullptr) {
+        capabilities.bindTexture(GL_TEXTURE_2D, entry->glName);
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, static_cast<GLint>(entry->envMode));
+    } else {
+        glCallList(entry->glName);
+    }
+    SwitchAlphaTest(state, entry->hasTransparency == 1);
+    view->lastTexture = entry;
+    return entry;
+}

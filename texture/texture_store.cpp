@@ -1,0 +1,348 @@
+#include "texture_store.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "driver/probe.h"
+
+namespace {
+
+constexpr uint32_t kRedMask = 0x000000FF, kGreenMask = 0x0000FF00, kBlueMask = 0x00FF0000;
+constexpr float kTwoPi = 6.2831855f;
+constexpr uint32_t kMaxKey = 255;
+
+// The driver's own layout, which needs no conversion: packed 32-bit RGBA.
+bool InDriverFormat(const Bitmap& image)
+{
+    return image.bitsPerPixel == 32 && image.bytesPerPixel == 4 && image.redMask == kRedMask &&
+           image.greenMask == kGreenMask && image.blueMask == kBlueMask &&
+           uint64_t{image.bytesPerLine} == uint64_t{image.width} * 4;
+}
+
+// An image with a zero side or without pixels is refused before anything
+// is changed.
+bool Acceptable(const Bitmap& image) { return image.width != 0 && image.height != 0 && image.pixels != nullptr; }
+
+// A backdrop angle brought into 0..2 pi.
+float NormaliseAngle(float angle)
+{
+    if (angle < 0.0f) return static_cast<float>(std::fmod(angle, kTwoPi) + kTwoPi);
+    if (angle > kTwoPi) return static_cast<float>(std::fmod(angle, kTwoPi));
+    return angle;
+}
+
+// A bound texture or a backdrop that is about to go must not stay in any
+// view's per-frame cache.
+void ForgetCachedTextures(ChannelState* state)
+{
+    for (auto* item = static_cast<ViewDescriptor**>(_ZqGFirstListItem(&state->viewList)); item != nullptr;
+         item = static_cast<ViewDescriptor**>(_ZqGNextListItem(&state->viewList))) {
+        ViewState* view = StateOf(*item);
+        view->lastTextureId = -1;
+        view->lastTexture = nullptr;
+    }
+}
+
+void ReleaseEntry(TextureEntry* entry)
+{
+    if (entry->kind == ZQGD_DEFINE_TEXTURE && entry->glName != 0) {
+        if (capabilities.deleteTextures != nullptr)
+            capabilities.deleteTextures(1, &entry->glName);
+        else
+            glDeleteLists(entry->glName, 1);
+        entry->glName = 0;
+    }
+    if (entry->ownsPixels) ZqFDestroyBitmap(&entry->image);
+    entry->ownsPixels = 0;
+}
+
+// Unlinks, releases and frees the entry under the id; returns whether there was one.
+bool RemoveEntry(ChannelState* state, KeyedList* list, int32_t id)
+{
+    auto* entry = static_cast<TextureEntry*>(_ZqGDeleteListItem(list, id));
+    if (entry == nullptr) return false;
+    ForgetCachedTextures(state);
+    ReleaseEntry(entry);
+    MMfree(entry);
+    return true;
+}
+
+// Converts the image to the driver's format in memory the entry owns.
+bool ConvertInto(TextureEntry* entry, const Bitmap& source, uint32_t width, uint32_t height)
+{
+    ZqFConstructBitmap(&entry->image, width, height, 32, kRedMask, kGreenMask, kBlueMask, 0, 0);
+    entry->ownsPixels = entry->image.pixels != nullptr ? 1 : 0;
+    return entry->ownsPixels && ZqFChangeBitmapDepth(&source, &entry->image) == 0;
+}
+
+// Replaces the image by a packed copy with its rows in reverse order.
+bool FlipRows(TextureEntry* entry)
+{
+    Bitmap& image = entry->image;
+    size_t line = size_t{image.width} * 4;
+    auto* flipped = static_cast<uint8_t*>(MMmalloc(line * image.height));
+    if (flipped == nullptr) return false;
+    const auto* rows = static_cast<const uint8_t*>(image.pixels);
+    for (uint32_t i = 0; i < image.height; ++i)
+        std::memcpy(flipped + line * i, rows + size_t{image.bytesPerLine} * (image.height - 1 - i), line);
+    if (entry->ownsPixels) MMfree(image.pixels);
+    image.pixels = flipped;
+    image.bytesPerLine = static_cast<uint32_t>(line);
+    entry->ownsPixels = 1;
+    return true;
+}
+
+// Sets every texel's alpha byte: 0 where its colour is the transparent one.
+void ApplyTransparentColour(TextureEntry* entry, const TextureDefinition* definition)
+{
+    entry->keyRed = definition->keyRed;
+    entry->keyGreen = definition->keyGreen;
+    entry->keyBlue = definition->keyBlue;
+    entry->hasTransparency = 0;
+    const Bitmap& image = entry->image;
+    auto* texel = static_cast<uint8_t*>(image.pixels);
+    size_t count = size_t{image.width} * image.height;
+    bool keyed = entry->keyRed <= kMaxKey && entry->keyGreen <= kMaxKey && entry->keyBlue <= kMaxKey;
+    if (!keyed) {
+        for (size_t i = 0; i < count; ++i) texel[i * 4 + 3] = 255;
+        return;
+    }
+    uint32_t key = ((entry->keyRed << image.redShift) & image.redMask) |
+                   ((entry->keyBlue << image.blueShift) & image.blueMask) |
+                   ((entry->keyGreen << image.greenShift) & image.greenMask);
+    uint32_t colourMask = image.redMask | image.greenMask | image.blueMask;
+    for (size_t i = 0; i < count; ++i) {
+        uint32_t pixel;
+        std::memcpy(&pixel, texel + i * 4, 4);
+        bool transparent = (pixel & colourMask) == key;
+        texel[i * 4 + 3] = transparent ? 0 : 255;
+        entry->hasTransparency |= transparent ? 1 : 0;
+    }
+}
+
+bool WantsMipmaps(uint32_t flags) { return (flags & (ZQGD_TEXTURE_MIPMAP | ZQGD_TEXTURE_MIPMAP_LINEAR)) != 0; }
+
+void Upload(const TextureEntry* entry, bool mipmaps)
+{
+    const Bitmap& image = entry->image;
+    GLsizei width = GlSize(image.width), height = GlSize(image.height);
+    if (mipmaps)
+        gluBuild2DMipmaps(GL_TEXTURE_2D, 4, width, height, GL_RGBA, GL_UNSIGNED_BYTE, image.pixels);
+    else
+        glTexImage2D(GL_TEXTURE_2D, 0, 4, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, image.pixels);
+}
+
+void SetUnpackRows(const TextureEntry* entry)
+{
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, GlSize(entry->image.width));
+}
+
+void SetFilterAndWrap(uint32_t flags)
+{
+    bool linear = (flags & ZQGD_TEXTURE_LINEAR) != 0;
+    GLint minFilter = linear ? GL_LINEAR : GL_NEAREST;
+    GLint magFilter = minFilter;
+    if (flags & ZQGD_TEXTURE_MIPMAP_LINEAR) {
+        minFilter = linear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
+        magFilter = GL_LINEAR;
+    } else if (flags & ZQGD_TEXTURE_MIPMAP) {
+        minFilter = linear ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
+        magFilter = GL_LINEAR;
+    }
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, minFilter);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, magFilter);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, (flags & ZQGD_TEXTURE_CLAMP_S) ? GL_CLAMP : GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, (flags & ZQGD_TEXTURE_CLAMP_T) ? GL_CLAMP : GL_REPEAT);
+}
+
+void StoreMatrix(TextureEntry* entry, const TextureDefinition* definition)
+{
+    entry->matrixIsIdentity = ZqMM3IsUnit(definition->textureMatrix) ? 1 : 0;
+    if (!entry->matrixIsIdentity) ZqMM3Copy(definition->textureMatrix, entry->textureMatrix);
+}
+
+// Without texture objects the display list records the whole upload, so
+// that binding is one glCallList.
+void RealiseAsDisplayList(TextureEntry* entry, const TextureDefinition* definition)
+{
+    ApplyTransparentColour(entry, definition);
+    if (entry->glName == 0) entry->glName = glGenLists(1);
+    glNewList(entry->glName, GL_COMPILE);
+    SetUnpackRows(entry);
+    Upload(entry, WantsMipmaps(definition->flags));
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE,
+              (definition->flags & ZQGD_TEXTURE_MODULATE) ? GL_MODULATE : GL_DECAL);
+    SetFilterAndWrap(definition->flags);
+    glEndList();
+    StoreMatrix(entry, definition);
+}
+
+// Pixels are sent again only when the choice between one level and a
+// mipmap chain changes.
+void RealiseAsTextureObject(TextureEntry* entry, const TextureDefinition* definition)
+{
+    ApplyTransparentColour(entry, definition);
+    if (entry->glName == 0) {
+        capabilities.genTextures(1, &entry->glName);
+        glGetError();
+    }
+    capabilities.bindTexture(GL_TEXTURE_2D, entry->glName);
+    SetUnpackRows(entry);
+    int32_t levels = WantsMipmaps(definition->flags) ? 2 : 1;
+    if (entry->uploadedLevels != levels) {
+        Upload(entry, levels == 2);
+        entry->uploadedLevels = levels;
+    }
+    entry->envMode = (definition->flags & ZQGD_TEXTURE_MODULATE) ? GL_MODULATE : GL_DECAL;
+    SetFilterAndWrap(definition->flags);
+    StoreMatrix(entry, definition);
+}
+
+// The item under the id in the list, rebuilt when a new image comes: null
+// with *missing set when there is none and no new image, null alone when
+// memory runs out.
+TextureEntry* EntryToDefine(ChannelState* state, KeyedList* list, int32_t id, uint32_t newImage, bool* keep,
+                            bool* missing)
+{
+    *keep = false;
+    *missing = false;
+    auto* entry = static_cast<TextureEntry*>(_ZqGFindListItem(list, id));
+    if (entry != nullptr) {
+        *keep = newImage == 0;
+        if (newImage) {
+            ForgetCachedTextures(state);
+            ReleaseEntry(entry);
+            entry->uploadedLevels = 0;
+        }
+        return entry;
+    }
+    if (newImage == 0) {
+        *missing = true;
+        return nullptr;
+    }
+    return static_cast<TextureEntry*>(_ZqGCreateListItem(list, sizeof(TextureEntry), nullptr, id));
+}
+
+// A definition that fails takes the entry out of its list.
+int32_t Discard(ChannelRecord* channel, KeyedList* list, int32_t id)
+{
+    RemoveEntry(StateOf(channel), list, id);
+    RefreshBackgrounds(channel);
+    return ZQGD_FAILED;
+}
+
+int32_t DefineBackdrop(ChannelRecord* channel, int32_t id, const TextureDefinition* definition, uint32_t newImage)
+{
+    ChannelState* state = StateOf(channel);
+    RemoveEntry(state, &state->textureList, id);
+    bool keep = false, missing = false;
+    TextureEntry* entry = EntryToDefine(state, &state->backdropList, id, newImage, &keep, &missing);
+    if (missing) return ZQGD_OK;
+    if (entry == nullptr) return ZQGD_FAILED;
+    if (!keep) {
+        entry->kind = ZQGD_DEFINE_BACKDROP;
+        entry->id = id;
+        const Bitmap& source = definition->image;
+        if (InDriverFormat(source)) {
+            entry->image = source;
+            entry->ownsPixels = 0;
+        } else if (!ConvertInto(entry, source, source.width, source.height)) {
+            return Discard(channel, &state->backdropList, id);
+        }
+        if (!FlipRows(entry)) return Discard(channel, &state->backdropList, id);
+    }
+    entry->horizontalAngle = NormaliseAngle(definition->horizontalAngle);
+    entry->verticalAngle = NormaliseAngle(definition->verticalAngle);
+    entry->angularWidth = definition->angularWidth;
+    RefreshBackgrounds(channel);
+    return ZQGD_OK;
+}
+
+// Fills the entry's image from the definition's: scaled down to power-of-two
+// sides and converted to the driver's format unless it already is.
+bool BuildTextureImage(TextureEntry* entry, const Bitmap& source)
+{
+    uint32_t width = uint32_t{1} << ZqMMSB(source.width);
+    uint32_t height = uint32_t{1} << ZqMMSB(source.height);
+    Bitmap scaled{};
+    bool isScaled = source.width != width || source.height != height;
+    if (isScaled) {
+        scaled.width = width;
+        scaled.height = height;
+        if (ZqFScaleBitmap(&source, &scaled) != 0) return false;
+    }
+    const Bitmap& working = isScaled ? scaled : source;
+    if (InDriverFormat(working)) {
+        entry->image = working;
+        entry->ownsPixels = isScaled ? 1 : 0;
+        return true;
+    }
+    bool converted = ConvertInto(entry, working, width, height);
+    if (isScaled) ZqFDestroyBitmap(&scaled);
+    return converted;
+}
+
+int32_t DefineTextureMap(ChannelRecord* channel, int32_t id, const TextureDefinition* definition, uint32_t newImage)
+{
+    ChannelState* state = StateOf(channel);
+    if (RemoveEntry(state, &state->backdropList, id)) RefreshBackgrounds(channel);
+    bool keep = false, missing = false;
+    TextureEntry* entry = EntryToDefine(state, &state->textureList, id, newImage, &keep, &missing);
+    if (missing) return ZQGD_OK;
+    if (entry == nullptr) return ZQGD_FAILED;
+    if (!keep) {
+        entry->kind = ZQGD_DEFINE_TEXTURE;
+        entry->id = id;
+        if (!BuildTextureImage(entry, definition->image)) return Discard(channel, &state->textureList, id);
+    }
+    ForgetCachedTextures(state);
+    if (capabilities.genTextures != nullptr)
+        RealiseAsTextureObject(entry, definition);
+    else
+        RealiseAsDisplayList(entry, definition);
+    return ZQGD_OK;
+}
+
+void DeleteId(ChannelRecord* channel, int32_t id)
+{
+    ChannelState* state = StateOf(channel);
+    if (!RemoveEntry(state, &state->textureList, id)) RemoveEntry(state, &state->backdropList, id);
+    RefreshBackgrounds(channel);
+}
+
+void DiscardStore(KeyedList* list)
+{
+    for (auto* entry = static_cast<TextureEntry*>(_ZqGFirstListItem(list)); entry != nullptr;
+         entry = static_cast<TextureEntry*>(_ZqGNextListItem(list)))
+        if (entry->ownsPixels) ZqFDestroyBitmap(&entry->image);
+    _ZqGDeleteList(list);
+}
+
+}  // namespace
+
+int32_t DefineTexture(ChannelRecord* channel, int32_t id, TextureDefinition* definition, uint32_t newImage)
+{
+    MakeChannelCurrent(StateOf(channel));
+    int32_t operation = definition->operation;
+    bool defines = operation == ZQGD_DEFINE_BACKDROP || operation == ZQGD_DEFINE_TEXTURE;
+    if (defines && newImage && !Acceptable(definition->image)) return ZQGD_FAILED;
+    switch (operation) {
+    case ZQGD_DEFINE_BACKDROP: return DefineBackdrop(channel, id, definition, newImage);
+    case ZQGD_DELETE_TEXTURE: DeleteId(channel, id); return ZQGD_OK;
+    case ZQGD_DEFINE_TEXTURE: return DefineTextureMap(channel, id, definition, newImage);
+    default: return ZQGD_OK;
+    }
+}
+
+void DeleteTexture(ChannelRecord* channel, int32_t id)
+{
+    MakeChannelCurrent(StateOf(channel));
+    DeleteId(channel, id);
+}
+
+void DiscardTextureStores(ChannelState* state)
+{
+    DiscardStore(&state->backdropList);
+    DiscardStore(&state->textureList);
+}

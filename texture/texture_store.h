@@ -1,0 +1,37 @@
+// The channel's stores of texture maps (realised in GL) and backdrop images
+// (kept in memory), and binding a texture for a polygon.
+#pragma once
+
+#include "driver/channel.h"
+#include "view/view.h"
+#include "zqgd/texture.h"
+
+struct TextureEntry {
+    int32_t id;
+    int32_t kind;              // 0 backdrop image, 2 texture map
+    Bitmap image;              // 32-bit RGBA; backdrops bottom row first
+    int32_t ownsPixels;        // 0: image.pixels is the host's memory
+    int32_t uploadedLevels;    // texture objects: 0 none, 1 one level, 2 mipmaps
+    GLuint glName;             // texture object or display list, 0 until generated
+    float horizontalAngle;     // backdrops: direction of the centre, 0..2 pi
+    float verticalAngle;
+    float angularWidth;
+    GLenum envMode;            // texture objects: GL_MODULATE or GL_DECAL
+    int32_t hasTransparency;   // some texel had the transparent colour
+    uint32_t keyRed, keyGreen, keyBlue;
+    int32_t matrixIsIdentity;
+    float textureMatrix[9];    // valid when matrixIsIdentity is 0
+};
+
+int32_t DefineTexture(ChannelRecord* channel, int32_t id, TextureDefinition* definition, uint32_t newImage);
+void DeleteTexture(ChannelRecord* channel, int32_t id);
+
+// Frees the pixel memory the entries of both stores own and empties the
+// stores; their GL names go with the context.
+void DiscardTextureStores(ChannelState* state);
+
+// Makes the material's texture current for the next polygon, loading it
+// through the host's callback when it is not defined yet. Returns the bound
+// entry, or null when the polygon is drawn untextured.
+TextureEntry* SelectTexture(ChannelRecord* channel, ChannelState* state, ViewState* view,
+                            const MaterialEntry* material);
