@@ -5,6 +5,7 @@
 #include <cmath>
 #include <initializer_list>
 
+#include "driver/attribute_guard.h"
 #include "texture/texture_store.h"
 #include "view.h"
 
@@ -85,18 +86,20 @@ void SetBackdropAngles(ViewRecord* view, float vertical, float horizontal)
 }
 
 // The attribute pushes restore the real enables afterwards, so the cached
-// flags are bypassed here.
+// flags are bypassed here; the guard makes up for a GL whose pops do not.
 void BackdropClear(ViewRecord* view, uint32_t clearFlags)
 {
     const ViewDescriptor* descriptor = view->view;
     const ViewState* state = StateOf(descriptor);
     if (clearFlags & ZQGD_CLEAR_COLOUR) {
+        const std::initializer_list<GLenum> switchedOff = {GL_ALPHA_TEST, GL_BLEND, GL_DEPTH_TEST,
+                                                           GL_FOG, GL_LIGHTING, GL_LINE_SMOOTH,
+                                                           GL_POINT_SMOOTH, GL_POLYGON_SMOOTH, GL_TEXTURE_2D};
+        const AttributeGuard guard(switchedOff);
         glPushAttrib(GL_ENABLE_BIT);
         glPushAttrib(GL_LIGHTING_BIT);
         glPushAttrib(GL_POLYGON_BIT);
-        for (GLenum capability : {GL_ALPHA_TEST, GL_BLEND, GL_DEPTH_TEST, GL_FOG, GL_LIGHTING, GL_LINE_SMOOTH,
-                                  GL_POINT_SMOOTH, GL_POLYGON_SMOOTH, GL_TEXTURE_2D})
-            glDisable(capability);
+        for (GLenum capability : switchedOff) glDisable(capability);
         glShadeModel(GL_FLAT);
         glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
         glMatrixMode(GL_PROJECTION);
@@ -108,6 +111,7 @@ void BackdropClear(ViewRecord* view, uint32_t clearFlags)
         glPopAttrib();
         glPopAttrib();
         glPopAttrib();
+        guard.restore();
     }
     if (clearFlags & ZQGD_CLEAR_DEPTH) glClear(GL_DEPTH_BUFFER_BIT);
 }

@@ -112,6 +112,24 @@ RECORDED(void, glEnd, (void), (), {})
 RECORDED(void, glFlush, (void), (), {})
 RECORDED(void, glFinish, (void), (), {})
 
+RECORDED(void, glTexImage2D,
+         (GLenum target, GLint level, GLint internal, GLsizei w, GLsizei h, GLint border, GLenum format, GLenum type,
+          const GLvoid* pixels),
+         (target, level, internal, w, h, border, format, type, pixels),
+         {D(target), D(level), D(internal), D(w), D(h), D(border), D(format), D(type)})
+RECORDED(void, glTexParameteri, (GLenum target, GLenum pname, GLint value), (target, pname, value),
+         {D(target), D(pname), D(value)})
+RECORDED(void, glTexEnvi, (GLenum target, GLenum pname, GLint value), (target, pname, value),
+         {D(target), D(pname), D(value)})
+RECORDED(void, glBindTexture, (GLenum target, GLuint name), (target, name), {D(target), D(name)})
+RECORDED(void, glGenTextures, (GLsizei n, GLuint* names), (n, names), {D(n)})
+RECORDED(void, glDeleteTextures, (GLsizei n, const GLuint* names), (n, names), {D(n), D(names[0])})
+RECORDED(GLenum, glGetError, (void), (), {})
+RECORDED(void, glColor4fv, (const GLfloat* v), (v), With({}, v, 4))
+
+RECORDED(GLint, gluBuild2DMipmaps,
+         (GLenum target, GLint internal, GLsizei w, GLsizei h, GLenum format, GLenum type, const void* data),
+         (target, internal, w, h, format, type, data), {D(target), D(internal), D(w), D(h), D(format), D(type)})
 RECORDED(GLUquadric*, gluNewQuadric, (void), (), {})
 RECORDED(void, gluDeleteQuadric, (GLUquadric * q), (q), {Handle(q)})
 RECORDED(void, gluPerspective, (GLdouble fovy, GLdouble aspect, GLdouble zn, GLdouble zf), (fovy, aspect, zn, zf),

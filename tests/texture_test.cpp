@@ -1,0 +1,588 @@
+// Texture maps and backdrop images: definition, realisation in GL (texture
+// objects or display lists), binding, and the backdrop behind a view.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "driver/probe.h"
+#include "recorder/gl_recorder.h"
+#include "support/host_image.h"
+#include "support/test_view.h"
+#include "texture/texture_store.h"
+
+namespace {
+
+constexpr uint32_t kNoKey = 256;
+
+TextureDefinition Definition(const Bitmap& image, int32_t operation, uint32_t flags = ZQGD_TEXTURE_MODULATE,
+                             uint32_t keyRed = kNoKey, uint32_t keyGreen = 0, uint32_t keyBlue = 0)
+{
+    TextureDefinition definition{};
+    definition.image = image;
+    definition.operation = operation;
+    definition.flags = flags;
+    definition.keyRed = keyRed;
+    definition.keyGreen = keyGreen;
+    definition.keyBlue = keyBlue;
+    const float identity[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+    std::memcpy(definition.textureMatrix, identity, sizeof identity);
+    return definition;
+}
+
+HostImage Rgba(uint32_t width, uint32_t height) { return HostImage(width, height, 32, 0xFF, 0xFF00, 0xFF0000); }
+
+TextureEntry* Texture(TestChannel& channel, int32_t id)
+{
+    return static_cast<TextureEntry*>(_ZqGFindListItem(&channel.state()->textureList, id));
+}
+
+TextureEntry* Backdrop(TestChannel& channel, int32_t id)
+{
+    return static_cast<TextureEntry*>(_ZqGFindListItem(&channel.state()->backdropList, id));
+}
+
+class TextureTest : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        recorder::Stop();
+        MMFailNthAllocation(0);
+    }
+};
+
+// Sixteen texels of distinct colours, in the given layout.
+HostImage Palette4x4(uint32_t bits, uint32_t red, uint32_t green, uint32_t blue, std::vector<Rgb>& colours)
+{
+    HostImage image(4, 4, bits, red, green, blue);
+    const Rgb choices[] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 0}, {0, 255, 255}, {255, 0, 255},
+                           {255, 255, 255}, {0, 0, 0}};
+    for (uint32_t i = 0; i < 16; ++i) {
+        Rgb c = choices[(i * 3 + i / 4) % 8];
+        colours.push_back(c);
+        auto field = [](int value, uint32_t mask) {
+            uint32_t maximum = mask >> ZqMLSB(mask);
+            return (static_cast<uint32_t>(value) * maximum / 255) << ZqMLSB(mask);
+        };
+        image.set(i % 4, i / 4, field(c.red, red) | field(c.green, green) | field(c.blue, blue));
+    }
+    return image;
+}
+
+// Draws the unit square textured with the material's texture over the whole
+// of a 64 x 64 orthographic view.
+void DrawTexturedSquare(TestChannel& channel, TestView& view, const MaterialEntry& material)
+{
+    view.descriptor.orthographic = 1;
+    view.descriptor.orthoHalfWidth = 32;
+    view.descriptor.orthoHalfHeight = 32;
+    view.clearTo(0.5f, 0.5f, 0.5f);
+    SelectTexture(&channel.record, channel.state(), view.state(), &material);
+    glColor3f(1, 1, 1);
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 0);
+    glVertex3f(-32, -32, 1);
+    glTexCoord2f(1, 0);
+    glVertex3f(32, -32, 1);
+    glTexCoord2f(1, 1);
+    glVertex3f(32, 32, 1);
+    glTexCoord2f(0, 1);
+    glVertex3f(-32, 32, 1);
+    glEnd();
+}
+
+MaterialEntry Textured(int32_t id)
+{
+    MaterialEntry material{};
+    material.textured = 1;
+    material.textureId = id;
+    return material;
+}
+
+TEST_F(TextureTest, TextureMapsShowTheirSourceColoursAtTexelCentres)
+{
+    struct Layout {
+        uint32_t bits, red, green, blue;
+    };
+    for (Layout layout : {Layout{24, 0xFF0000, 0xFF00, 0xFF}, Layout{16, 0xF800, 0x07E0, 0x001F},
+                          Layout{8, 0x07, 0x38, 0xC0}, Layout{32, 0xFF, 0xFF00, 0xFF0000}}) {
+        SCOPED_TRACE(layout.bits);
+        TestChannel channel(64, 64);
+        ASSERT_EQ(channel.open(), 0);
+        TestView view(channel, 0, 0, 64, 64);
+        std::vector<Rgb> colours;
+        HostImage image = Palette4x4(layout.bits, layout.red, layout.green, layout.blue, colours);
+        TextureDefinition definition = Definition(image.bitmap, ZQGD_DEFINE_TEXTURE);
+        ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 5, &definition, 1), 0);
+        DrawTexturedSquare(channel, view, Textured(5));
+        Image drawn = channel.drawn();
+        for (uint32_t i = 0; i < 16; ++i)
+            EXPECT_TRUE(Near(drawn.at(8 + 16 * (i % 4), 8 + 16 * (i / 4)), colours[i], 2)) << "texel " << i;
+        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    }
+}
+
+TEST_F(TextureTest, RealisationPathFollowsTheProbe)
+{
+    TestChannel channel;
+    ASSERT_EQ(channel.open(), 0);
+    HostImage image = Rgba(8, 8);
+    TextureDefinition definition = Definition(image.bitmap, ZQGD_DEFINE_TEXTURE);
+    ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 1, &definition, 1), 0);
+    GLuint name = Texture(channel, 1)->glName;
+    bool displayLists = std::getenv("MESA_EXTENSION_OVERRIDE") != nullptr;
+    EXPECT_EQ(capabilities.genTextures == nullptr, displayLists);
+    EXPECT_EQ(glIsList(name) == GL_TRUE, displayLists);
+    EXPECT_EQ(glIsTexture(name) == GL_TRUE, !displayLists);
+    channel.ops.DeleteTexture(&channel.record, 1);
+    EXPECT_FALSE(glIsList(name) || glIsTexture(name));
+}
+
+TEST_F(TextureTest, TransparentColourIsCutOutUnderModulate)
+{
+    TestChannel channel(64, 64);
+    ASSERT_EQ(channel.open(), 0);
+    TestView view(channel, 0, 0, 64, 64);
+    std::vector<Rgb> colours;
+    HostImage image = Palette4x4(24, 0xFF0000, 0xFF00, 0xFF, colours);
+    TextureDefinition definition = Definition(image.bitmap, ZQGD_DEFINE_TEXTURE, ZQGD_TEXTURE_MODULATE, 255, 0, 0);
+    ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 5, &definition, 1), 0);
+    EXPECT_EQ(Texture(channel, 5)->hasTransparency, 1);
+    DrawTexturedSquare(channel, view, Textured(5));
+    EXPECT_EQ(channel.state()->alphaTestEnabled, 1);
+    Image drawn = channel.drawn();
+    for (uint32_t i = 0; i < 16; ++i) {
+        bool cut = colours[i].red == 255 && colours[i].green == 0 && colours[i].blue == 0;
+        Rgb expected = cut ? Rgb{128, 128, 128} : colours[i];
+        EXPECT_TRUE(Near(drawn.at(8 + 16 * (i % 4), 8 + 16 * (i / 4)), expected, 2)) << "texel " << i;
+    }
+}
+
+TEST_F(TextureTest, ImagesAreScaledConvertedOrUsedInPlace)
+{
+    TestChannel channel;
+    ASSERT_EQ(channel.open(), 0);
+    uint32_t blocks = MMLiveBlocks();
+    HostImage photo(100, 60, 24, 0xFF0000, 0xFF00, 0xFF);
+    TextureDefinition definition = Definition(photo.bitmap, ZQGD_DEFINE_TEXTURE);
+    ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 1, &definition, 1), 0);
+    TextureEntry* entry = Texture(channel, 1);
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry->image.width, 64u);
+    EXPECT_EQ(entry->image.height, 32u);
+    EXPECT_EQ(entry->image.bitsPerPixel, 32u);
+    EXPECT_EQ(entry->ownsPixels, 1);
+    EXPECT_EQ(MMLiveBlocks(), blocks + 2) << "the entry and its pixels; the scaled copy is gone";
+
+    // A 32-bit image with power-of-two sides is used without a copy, and its
+    // alpha bytes are rewritten for the transparent colour.
+    HostImage square = Rgba(64, 64);
+    square.set(3, 0, 0xFF000000);  // black with alpha
+    square.set(4, 0, 0x00102030);
+    definition = Definition(square.bitmap, ZQGD_DEFINE_TEXTURE, 0, 0, 0, 0);
+    ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 2, &definition, 1), 0);
+    entry = Texture(channel, 2);
+    EXPECT_EQ(entry->ownsPixels, 0);
+    EXPECT_EQ(entry->image.pixels, square.memory.data());
+    EXPECT_EQ(square.memory[3 * 4 + 3], 0) << "black is the transparent colour";
+    EXPECT_EQ(square.memory[4 * 4 + 3], 255);
+    EXPECT_EQ(entry->hasTransparency, 1);
+
+    definition.keyRed = 256;
+    ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 2, &definition, 0), 0);
+    EXPECT_EQ(square.memory[3 * 4 + 3], 255) << "no key: every alpha becomes 255";
+    EXPECT_EQ(entry->hasTransparency, 0);
+
+    // A 32-bit image in another channel order is converted, not used as RGBA.
+    HostImage bgra(2, 2, 32, 0xFF0000, 0xFF00, 0xFF);
+    bgra.set(0, 0, 0x00FF0000);
+    definition = Definition(bgra.bitmap, ZQGD_DEFINE_TEXTURE);
+    ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 3, &definition, 1), 0);
+    entry = Texture(channel, 3);
+    EXPECT_EQ(entry->ownsPixels, 1);
+    EXPECT_EQ(static_cast<uint8_t*>(entry->image.pixels)[0], 255) << "red lands in the first byte";
+}
+
+TEST_F(TextureTest, FlagsChooseFiltersWrapAndEnvironment)
+{
+    TestChannel channel;
+    ASSERT_EQ(channel.open(), 0);
+    HostImage image = Rgba(8, 8);
+    struct Case {
+        uint32_t flags;
+        GLint min, mag;
+    };
+    for (Case c : {Case{0x080, GL_NEAREST_MIPMAP_LINEAR, GL_LINEAR}, Case{0x0A0, GL_NEAREST_MIPMAP_LINEAR, GL_LINEAR},
+                   Case{0x0C0, GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR}, Case{0x060, GL_LINEAR_MIPMAP_NEAREST, GL_LINEAR},
+                   Case{0x020, GL_NEAREST_MIPMAP_NEAREST, GL_LINEAR}, Case{0x040, GL_LINEAR, GL_LINEAR},
+                   Case{0x000, GL_NEAREST, GL_NEAREST}}) {
+        SCOPED_TRACE(c.flags);
+        TextureDefinition definition = Definition(image.bitmap, ZQGD_DEFINE_TEXTURE, c.flags);
+        recorder::Start();
+        ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 9, &definition, 1), 0);
+        EXPECT_EQ(recorder::Count("glTexParameteri", {GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, double(c.min)}), 1u);
+        EXPECT_EQ(recorder::Count("glTexParameteri", {GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, double(c.mag)}), 1u);
+        EXPECT_EQ(recorder::Count("glTexParameteri", {GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT}), 1u);
+        bool mipmaps = (c.flags & 0xA0) != 0;
+        EXPECT_EQ(recorder::Count("gluBuild2DMipmaps"), mipmaps ? 1u : 0u);
+        if (!mipmaps) EXPECT_EQ(recorder::Count("glTexImage2D", {GL_TEXTURE_2D, 0, 4, 8, 8}), 1u);
+        EXPECT_EQ(Texture(channel, 9)->envMode, static_cast<GLenum>(GL_DECAL));
+    }
+    TextureDefinition definition = Definition(image.bitmap, ZQGD_DEFINE_TEXTURE, 0xC01);
+    recorder::Start();
+    ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 9, &definition, 1), 0);
+    EXPECT_EQ(recorder::Count("glTexParameteri", {GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP}), 1u);
+    EXPECT_EQ(recorder::Count("glTexParameteri", {GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP}), 1u);
+    EXPECT_EQ(recorder::Count("glPixelStorei", {GL_UNPACK_ROW_LENGTH, 8}), 1u);
+    EXPECT_EQ(Texture(channel, 9)->envMode, static_cast<GLenum>(GL_MODULATE));
+}
+
+TEST_F(TextureTest, RedefinitionsSendPixelsOnlyWhenNeeded)
+{
+    TestChannel channel;
+    ASSERT_EQ(channel.open(), 0);
+    ASSERT_NE(capabilities.genTextures, nullptr);
+    HostImage image = Rgba(8, 8);
+    TextureDefinition definition = Definition(image.bitmap, ZQGD_DEFINE_TEXTURE, ZQGD_TEXTURE_LINEAR);
+    ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 4, &definition, 1), 0);
+
+    // Parameters only, same single level: no pixels, no new name.
+    definition.flags = ZQGD_TEXTURE_CLAMP_S;
+    recorder::Start();
+    ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 4, &definition, 0), 0);
+    EXPECT_EQ(recorder::Count("glTexImage2D") + recorder::Count("gluBuild2DMipmaps"), 0u);
+    EXPECT_EQ(recorder::Count("glGenTextures"), 0u);
+    EXPECT_EQ(recorder::Count("glBindTexture"), 1u);
+
+    // Parameters only, now a mipmap chain: the pixels go again.
+    definition.flags = ZQGD_TEXTURE_MIPMAP;
+    recorder::Start();
+    ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 4, &definition, 0), 0);
+    EXPECT_EQ(recorder::Count("gluBuild2DMipmaps"), 1u);
+    EXPECT_EQ(Texture(channel, 4)->uploadedLevels, 2);
+
+    // A new image: the old name is deleted and a new one generated.
+    GLuint old = Texture(channel, 4)->glName;
+    recorder::Start();
+    ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 4, &definition, 1), 0);
+    EXPECT_EQ(recorder::Count("glDeleteTextures", {1, double(old)}), 1u);
+    EXPECT_EQ(recorder::Count("glGenTextures"), 1u);
+    EXPECT_EQ(recorder::Count("gluBuild2DMipmaps"), 1u);
+
+    // Parameters only for an id that has no texture: nothing is defined.
+    recorder::Start();
+    EXPECT_EQ(channel.ops.DefineTexture(&channel.record, 40, &definition, 0), 0);
+    EXPECT_EQ(Texture(channel, 40), nullptr);
+    EXPECT_EQ(recorder::Count("glGenTextures"), 0u);
+}
+
+TEST_F(TextureTest, AnIdNamesOneEntryAcrossBothStores)
+{
+    TestChannel channel;
+    ASSERT_EQ(channel.open(), 0);
+    TestView view(channel, 0, 0, 64, 48);
+    HostImage image = Rgba(16, 8);
+    TextureDefinition backdrop = Definition(image.bitmap, ZQGD_DEFINE_BACKDROP);
+    ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 3, &backdrop, 1), 0);
+    BackgroundRecord background{1, {0, 0, 0}, 3};
+    view.ops.SetBackground(&view.record, &background);
+    EXPECT_EQ(view.state()->clearRoutine, &BackdropClear);
+
+    // A parameter-only texture definition defines nothing but still removes
+    // the backdrop under the id.
+    TextureDefinition texture = Definition(image.bitmap, ZQGD_DEFINE_TEXTURE);
+    EXPECT_EQ(channel.ops.DefineTexture(&channel.record, 3, &texture, 0), 0);
+    EXPECT_EQ(Backdrop(channel, 3), nullptr);
+    EXPECT_EQ(Texture(channel, 3), nullptr);
+    EXPECT_EQ(view.state()->clearRoutine, &PlainClear);
+    EXPECT_EQ(view.state()->backdrop, nullptr);
+
+    ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 3, &texture, 1), 0);
+    ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 3, &backdrop, 1), 0);
+    EXPECT_EQ(Texture(channel, 3), nullptr);
+    EXPECT_NE(Backdrop(channel, 3), nullptr);
+    EXPECT_EQ(view.state()->clearRoutine, &BackdropClear);
+
+    TextureDefinition remove = Definition(image.bitmap, ZQGD_DELETE_TEXTURE);
+    EXPECT_EQ(channel.ops.DefineTexture(&channel.record, 3, &remove, 1), 0);
+    EXPECT_EQ(Backdrop(channel, 3), nullptr);
+    EXPECT_EQ(view.state()->clearRoutine, &PlainClear);
+
+    ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 3, &texture, 1), 0);
+    TextureDefinition other = Definition(image.bitmap, 3);
+    EXPECT_EQ(channel.ops.DefineTexture(&channel.record, 3, &other, 1), 0);
+    EXPECT_NE(Texture(channel, 3), nullptr) << "an unknown operation changes nothing";
+    channel.ops.DeleteTexture(&channel.record, 3);
+    EXPECT_EQ(Texture(channel, 3), nullptr);
+    channel.ops.DeleteTexture(&channel.record, 3);
+}
+
+TEST_F(TextureTest, EmptyImagesAreRefusedBeforeAnythingChanges)
+{
+    TestChannel channel;
+    ASSERT_EQ(channel.open(), 0);
+    HostImage image = Rgba(8, 8);
+    TextureDefinition texture = Definition(image.bitmap, ZQGD_DEFINE_TEXTURE);
+    ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 6, &texture, 1), 0);
+    uint32_t blocks = MMLiveBlocks();
+    for (int op : {ZQGD_DEFINE_TEXTURE, ZQGD_DEFINE_BACKDROP}) {
+        TextureDefinition empty = Definition(image.bitmap, op);
+        empty.image.width = 0;
+        EXPECT_EQ(channel.ops.DefineTexture(&channel.record, 6, &empty, 1), 1);
+        empty = Definition(image.bitmap, op);
+        empty.image.pixels = nullptr;
+        EXPECT_EQ(channel.ops.DefineTexture(&channel.record, 6, &empty, 1), 1);
+    }
+    EXPECT_NE(Texture(channel, 6), nullptr) << "the earlier texture stays";
+    EXPECT_EQ(MMLiveBlocks(), blocks);
+}
+
+TEST_F(TextureTest, FailureAtEveryStepLeavesConsistentStores)
+{
+    TestChannel channel;
+    ASSERT_EQ(channel.open(), 0);
+    TestView view(channel, 0, 0, 64, 48);
+    HostImage photo(100, 60, 24, 0xFF0000, 0xFF00, 0xFF);
+    uint32_t blocks = MMLiveBlocks();
+    for (int op : {ZQGD_DEFINE_TEXTURE, ZQGD_DEFINE_BACKDROP}) {
+        TextureDefinition definition = Definition(photo.bitmap, op);
+        bool defined = false;
+        for (uint32_t n = 1; !defined && n < 10; ++n) {
+            SCOPED_TRACE(n);
+            MMFailNthAllocation(n);
+            int32_t status = channel.ops.DefineTexture(&channel.record, 8, &definition, 1);
+            MMFailNthAllocation(0);
+            if (status == 0) {
+                defined = true;
+                break;
+            }
+            EXPECT_EQ(Texture(channel, 8), nullptr);
+            EXPECT_EQ(Backdrop(channel, 8), nullptr);
+            EXPECT_EQ(view.state()->backdrop, nullptr);
+            EXPECT_EQ(MMLiveBlocks(), blocks);
+        }
+        EXPECT_TRUE(defined);
+        channel.ops.DeleteTexture(&channel.record, 8);
+        EXPECT_EQ(MMLiveBlocks(), blocks);
+    }
+}
+
+TEST_F(TextureTest, ManyDefinitionsAndDeletionsLeaveNothingBehind)
+{
+    uint32_t blocks = MMLiveBlocks();
+    {
+        TestChannel channel;
+        ASSERT_EQ(channel.open(), 0);
+        HostImage photo(30, 20, 16, 0xF800, 0x07E0, 0x001F);
+        HostImage square = Rgba(16, 16);
+        for (int i = 0; i < 300; ++i) {
+            TextureDefinition definition =
+                Definition(i % 3 == 0 ? square.bitmap : photo.bitmap, i % 2 ? ZQGD_DEFINE_BACKDROP : ZQGD_DEFINE_TEXTURE,
+                           static_cast<uint32_t>(i) & 0xFE1);
+            ASSERT_EQ(channel.ops.DefineTexture(&channel.record, i % 7, &definition, 1), 0);
+            if (i % 5 == 0) channel.ops.DeleteTexture(&channel.record, (i + 3) % 7);
+        }
+        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    }
+    EXPECT_EQ(MMLiveBlocks(), blocks) << "closing the channel frees what the entries owned";
+}
+
+TEST_F(TextureTest, SelectTextureCachesAndLoadsOnDemand)
+{
+    static int calls = 0;
+    static HostImage* supplied = nullptr;
+    calls = 0;
+    HostImage image = Rgba(8, 8);
+    supplied = &image;
+    TestChannel channel;
+    ASSERT_EQ(channel.open(), 0);
+    channel.state()->textureLoad = [](int32_t id, TextureDefinition* definition) -> int32_t {
+        ++calls;
+        if (id != 11) return 1;
+        *definition = Definition(supplied->bitmap, ZQGD_DEFINE_TEXTURE);
+        return 0;
+    };
+    TestView view(channel, 0, 0, 64, 48);
+    view.begin(0);
+    MaterialEntry plain{}, missing = Textured(10), loaded = Textured(11);
+
+    recorder::Start();
+    EXPECT_EQ(SelectTexture(&channel.record, channel.state(), view.state(), &missing), nullptr);
+    EXPECT_EQ(SelectTexture(&channel.record, channel.state(), view.state(), &missing), nullptr);
+    EXPECT_EQ(calls, 1) << "a failed request is remembered";
+    TextureEntry* entry = SelectTexture(&channel.record, channel.state(), view.state(), &loaded);
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(calls, 2);
+    EXPECT_EQ(entry, Texture(channel, 11));
+    recorder::Start();
+    EXPECT_EQ(SelectTexture(&channel.record, channel.state(), view.state(), &loaded), entry);
+    EXPECT_TRUE(recorder::Calls().empty()) << "the same texture again costs no GL call";
+
+    // Untextured after textured: alpha test and texturing off, in that order.
+    channel.state()->alphaTestEnabled = 1;
+    glEnable(GL_ALPHA_TEST);
+    recorder::Start();
+    EXPECT_EQ(SelectTexture(&channel.record, channel.state(), view.state(), &plain), nullptr);
+    EXPECT_EQ(recorder::Names(), (std::vector<std::string>{"glDisable", "glDisable"}));
+    EXPECT_EQ(recorder::Calls()[0].args[0], GL_ALPHA_TEST);
+    EXPECT_EQ(recorder::Calls()[1].args[0], GL_TEXTURE_2D);
+    recorder::Start();
+    SelectTexture(&channel.record, channel.state(), view.state(), &plain);
+    EXPECT_TRUE(recorder::Calls().empty());
+
+    // A new frame asks again.
+    view.begin(0);
+    SelectTexture(&channel.record, channel.state(), view.state(), &missing);
+    EXPECT_EQ(calls, 3);
+
+    // Deleting the cached texture clears the view's cache.
+    SelectTexture(&channel.record, channel.state(), view.state(), &loaded);
+    EXPECT_EQ(view.state()->lastTexture, Texture(channel, 11));
+    channel.ops.DeleteTexture(&channel.record, 11);
+    EXPECT_EQ(view.state()->lastTexture, nullptr);
+    EXPECT_EQ(view.state()->lastTextureId, -1);
+}
+
+TEST_F(TextureTest, BackdropIsStoredBottomRowFirstWithNormalisedAngles)
+{
+    TestChannel channel;
+    ASSERT_EQ(channel.open(), 0);
+    HostImage image(3, 2, 24, 0xFF0000, 0xFF00, 0xFF);
+    image.set(0, 1, 0x123456);  // first pixel of the host's last row
+    uint32_t blocks = MMLiveBlocks();
+    TextureDefinition definition = Definition(image.bitmap, ZQGD_DEFINE_BACKDROP);
+    const float angles[][2] = {{-1.0f, 5.2831855f}, {7.0f, 0.7168145f}, {-7.0f, 5.566371f}, {6.2831855f, 6.2831855f}};
+    for (const auto& angle : angles) {
+        definition.horizontalAngle = angle[0];
+        definition.verticalAngle = angle[0];
+        ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 2, &definition, 1), 0);
+        TextureEntry* entry = Backdrop(channel, 2);
+        EXPECT_NEAR(entry->horizontalAngle, angle[1], 1e-5) << angle[0];
+        EXPECT_NEAR(entry->verticalAngle, angle[1], 1e-5) << angle[0];
+    }
+    TextureEntry* entry = Backdrop(channel, 2);
+    EXPECT_EQ(entry->ownsPixels, 1);
+    EXPECT_EQ(entry->image.bytesPerLine, 12u);
+    const auto* pixels = static_cast<const uint8_t*>(entry->image.pixels);
+    EXPECT_EQ(pixels[0], 0x12);
+    EXPECT_EQ(pixels[1], 0x34);
+    EXPECT_EQ(pixels[2], 0x56);
+    EXPECT_EQ(MMLiveBlocks(), blocks + 2);
+}
+
+class BackdropTest : public TextureTest {
+protected:
+    // A 1024 x 256 panorama whose pixels encode their column and row.
+    void SetUp() override
+    {
+        ASSERT_EQ(channel.open(), 0);
+        view = std::make_unique<TestView>(channel, 0, 0, 640, 480);
+        for (uint32_t y = 0; y < 256; ++y)
+            for (uint32_t x = 0; x < 1024; ++x) panorama.set(x, y, (x & 0xFF) | (y << 8) | ((x >> 8) << 16));
+        TextureDefinition definition = Definition(panorama.bitmap, ZQGD_DEFINE_BACKDROP);
+        definition.angularWidth = 6.2831855f;
+        ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 77, &definition, 1), 0);
+        BackgroundRecord background{1, {0, 1, 0}, 77};
+        view->ops.SetBackground(&view->record, &background);
+        view->ops.SetRenderMode(&view->record, 0);
+    }
+    // Host image column and row (from the top) shown at a view pixel.
+    static Rgb Expected(int column, int rowFromTop)
+    {
+        return {column & 0xFF, rowFromTop, column >> 8};
+    }
+    TestChannel channel{640, 480};
+    std::unique_ptr<TestView> view;
+    HostImage panorama{1024, 256, 32, 0xFF, 0xFF00, 0xFF0000};
+};
+
+TEST_F(BackdropTest, AnglesPlaceTheImage)
+{
+    EXPECT_EQ(view->state()->clearRoutine, &BackdropClear);
+    EXPECT_EQ(view->state()->backdropX, 0);
+    view->ops.SetBackdropAngles(&view->record, 0.0f, 0.5f);
+    EXPECT_EQ(view->state()->backdropX, -273);
+    EXPECT_EQ(view->state()->backdropY, 112);
+    view->ops.SetBackdropAngles(&view->record, 0.0f, 6.0f);
+    EXPECT_EQ(view->state()->backdropX, -145);
+    view->ops.SetBackdropAngles(&view->record, 0.0f, -0.5f);
+    EXPECT_EQ(view->state()->backdropX, -110);
+    view->ops.SetBackdropAngles(&view->record, std::nanf(""), INFINITY);
+    EXPECT_EQ(view->state()->backdropX, -192) << "NaN and infinite angles count as 0";
+    EXPECT_EQ(view->state()->backdropY, 112);
+    view->ops.SetViewSize(&view->record, 320, 240);
+    EXPECT_EQ(view->state()->backdropX, 160 - 512) << "a resize places the image for angles 0, 0";
+    EXPECT_EQ(view->state()->backdropY, 120 - 128);
+
+    Backdrop(channel, 77)->angularWidth = 0;
+    view->ops.SetBackdropAngles(&view->record, 1.0f, 2.0f);
+    EXPECT_EQ(view->state()->backdropX, 160 - 512) << "without an angular width the image stays centred";
+}
+
+TEST_F(BackdropTest, PartlyCoveringImageIsFramedInTheBackgroundColour)
+{
+    view->ops.SetBackdropAngles(&view->record, 0.0f, 0.5f);  // x -273, y 112
+    recorder::Start();
+    view->begin(ZQGD_CLEAR_COLOUR | ZQGD_CLEAR_DEPTH);
+    EXPECT_EQ(recorder::Count("glRecti", {0, 0, 640, 112}), 1u);
+    EXPECT_EQ(recorder::Count("glRecti", {0, 368, 640, 480}), 1u);
+    EXPECT_EQ(recorder::Count("glRecti"), 2u);
+    EXPECT_EQ(recorder::Count("glDrawPixels", {640, 256}), 1u);
+    EXPECT_EQ(recorder::Count("glClear", {GL_DEPTH_BUFFER_BIT}), 1u);
+    EXPECT_EQ(recorder::Count("glClear"), 1u) << "the colour buffer is not cleared";
+    channel.ops.EndFrame(&channel.record);
+    Image shown = channel.front();
+    EXPECT_TRUE(Near(shown.at(10, 50), {0, 255, 0}));
+    EXPECT_TRUE(Near(shown.at(10, 400), {0, 255, 0}));
+    // View (px, py) shows column px + 273 and host row 255 - (py - 112).
+    for (auto [px, py] : {std::pair{0, 112}, {639, 367}, {300, 200}})
+        EXPECT_TRUE(Near(shown.at(px, py), Expected(px + 273, 255 - (py - 112)), 0)) << px << "," << py;
+    // The state the backdrop changed for drawing is back.
+    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
+    GLint shadeModel = 0;
+    glGetIntegerv(GL_SHADE_MODEL, &shadeModel);
+    EXPECT_EQ(shadeModel, GL_SMOOTH);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST_F(BackdropTest, CoveringAndMissingImages)
+{
+    view->ops.SetViewSize(&view->record, 200, 100);
+    view->ops.SetBackdropAngles(&view->record, 0.0f, 0.0f);
+    recorder::Start();
+    view->begin(ZQGD_CLEAR_COLOUR);
+    EXPECT_EQ(recorder::Count("glDrawPixels", {200, 100}), 1u);
+    EXPECT_EQ(recorder::Count("glRecti"), 0u);
+    Image drawn = channel.drawn();
+    // x = 100 - 512 = -412, y = 50 - 128 = -78.
+    EXPECT_TRUE(Near(drawn.at(0, 0), Expected(412, 255 - 78), 0));
+    EXPECT_TRUE(Near(drawn.at(199, 99), Expected(611, 255 - 177), 0));
+
+    view->state()->backdropX = 5000;
+    recorder::Start();
+    view->begin(ZQGD_CLEAR_COLOUR);
+    EXPECT_EQ(recorder::Count("glRecti", {0, 0, 200, 100}), 1u);
+    EXPECT_EQ(recorder::Count("glDrawPixels"), 0u);
+
+    recorder::Start();
+    view->begin(ZQGD_CLEAR_DEPTH);
+    EXPECT_EQ(recorder::Count("glDrawPixels") + recorder::Count("glRecti"), 0u);
+    EXPECT_EQ(recorder::Count("glClear", {GL_DEPTH_BUFFER_BIT}), 1u);
+
+    // Deleting the image switches the view back to the plain clear.
+    channel.ops.DeleteTexture(&channel.record, 77);
+    EXPECT_EQ(view->state()->clearRoutine, &PlainClear);
+    view->state()->backdropX = 3;
+    view->ops.SetBackdropAngles(&view->record, 0.0f, 1.0f);
+    EXPECT_EQ(view->state()->backdropX, 3) << "no image, nothing to place";
+
+    // A view waiting for an image id binds it when it is defined, at (0, 0).
+    TextureDefinition definition = Definition(panorama.bitmap, ZQGD_DEFINE_BACKDROP);
+    ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 77, &definition, 1), 0);
+    EXPECT_EQ(view->state()->clearRoutine, &BackdropClear);
+    EXPECT_EQ(view->state()->backdropX, 0);
+}
+
+}  // namespace
