@@ -1,4 +1,4 @@
-// The twelve polygon renderers, in the order the render mode indexes them:
+// The twelve polygon renderers (render/renderers.cpp), in the order the render mode indexes them:
 // unlit, facet and smooth groups of four, each fill, outline, fill with
 // vertex arrays, outline with vertex arrays.
 #pragma once

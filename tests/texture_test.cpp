@@ -227,7 +227,9 @@ TEST_F(TextureTest, FlagsChooseFiltersWrapAndEnvironment)
         EXPECT_EQ(recorder::Count("glTexParameteri", {GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT}), 1u);
         bool mipmaps = (c.flags & 0xA0) != 0;
         EXPECT_EQ(recorder::Count("gluBuild2DMipmaps"), mipmaps ? 1u : 0u);
-        if (!mipmaps) EXPECT_EQ(recorder::Count("glTexImage2D", {GL_TEXTURE_2D, 0, 4, 8, 8}), 1u);
+        if (!mipmaps) {
+            EXPECT_EQ(recorder::Count("glTexImage2D", {GL_TEXTURE_2D, 0, 4, 8, 8}), 1u);
+        }
         EXPECT_EQ(Texture(channel, 9)->envMode, static_cast<GLenum>(GL_DECAL));
     }
     TextureDefinition definition = Definition(image.bitmap, ZQGD_DEFINE_TEXTURE, 0xC01);

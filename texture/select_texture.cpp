@@ -1,30 +1,13 @@
 // Binding the texture of a polygon's material while rendering.
 #include "driver/probe.h"
+#include "driver/switches.h"
 #include "texture_store.h"
 
 namespace {
 
-void SwitchTexturing(ChannelState* state, bool on)
-{
-    if (on && state->textureEnabled == 0) {
-        glEnable(GL_TEXTURE_2D);
-        state->textureEnabled = 1;
-    } else if (!on && state->textureEnabled == 1) {
-        glDisable(GL_TEXTURE_2D);
-        state->textureEnabled = 0;
-    }
-}
+void SwitchTexturing(ChannelState* state, bool on) { SwitchCapability(state->textureEnabled, GL_TEXTURE_2D, on); }
 
-void SwitchAlphaTest(ChannelState* state, bool on)
-{
-    if (on && state->alphaTestEnabled == 0) {
-        glEnable(GL_ALPHA_TEST);
-        state->alphaTestEnabled = 1;
-    } else if (!on && state->alphaTestEnabled == 1) {
-        glDisable(GL_ALPHA_TEST);
-        state->alphaTestEnabled = 0;
-    }
-}
+void SwitchAlphaTest(ChannelState* state, bool on) { SwitchCapability(state->alphaTestEnabled, GL_ALPHA_TEST, on); }
 
 // The entry under the id, asking the host for it when it is not defined yet.
 TextureEntry* FindOrLoad(ChannelRecord* channel, ChannelState* state, int32_t id)

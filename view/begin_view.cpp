@@ -1,6 +1,7 @@
 // The per-frame set-up of a view: scissor and viewport, the render mode's
 // list, the background, the projection and the lights; and the environment
 // switches (fog, which lights are on).
+#include "driver/switches.h"
 #include "view.h"
 
 namespace {
@@ -89,17 +90,6 @@ void SetupLights(const Environment* environment, const float viewingMatrix[12])
     glPopMatrix();
 }
 
-void SwitchFog(ChannelState* channel, bool on)
-{
-    if (on && channel->fogEnabled == 0) {
-        glEnable(GL_FOG);
-        channel->fogEnabled = 1;
-    } else if (!on && channel->fogEnabled == 1) {
-        glDisable(GL_FOG);
-        channel->fogEnabled = 0;
-    }
-}
-
 }  // namespace
 
 void BeginView(ViewRecord* view, int32_t frameTime, const float viewingMatrix[12], uint32_t clearFlags)
@@ -133,7 +123,7 @@ void SetEnvironment(ViewRecord* view)
         return;
     }
     bool fog = environment->fogMode == 1;
-    SwitchFog(channel, fog);
+    SwitchCapability(channel->fogEnabled, GL_FOG, fog);
     if (fog) {
         glFogi(GL_FOG_MODE, GL_LINEAR);
         glFogf(GL_FOG_START, environment->fogStart);

@@ -1,6 +1,7 @@
 // The render mode: its GL state compiled into the view's display list, and
 // the choice of the polygon renderer installed in the host's table.
 #include "driver/probe.h"
+#include "driver/switches.h"
 #include "view.h"
 
 namespace {
@@ -32,13 +33,8 @@ void CompilePolygonMode(int32_t mode)
 void CompileDepthTest(ChannelState* channel, int32_t mode)
 {
     int32_t depth = mode & 0xE00;
-    if (depth == ZQGD_MODE_DEPTH_OFF && channel->depthTestEnabled == 1) {
-        glDisable(GL_DEPTH_TEST);
-        channel->depthTestEnabled = 0;
-    } else if (depth == ZQGD_MODE_DEPTH_ON && channel->depthTestEnabled == 0) {
-        glEnable(GL_DEPTH_TEST);
-        channel->depthTestEnabled = 1;
-    }
+    if (depth == ZQGD_MODE_DEPTH_OFF || depth == ZQGD_MODE_DEPTH_ON)
+        SwitchCapability(channel->depthTestEnabled, GL_DEPTH_TEST, depth == ZQGD_MODE_DEPTH_ON);
 }
 
 }  // namespace

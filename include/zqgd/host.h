@@ -81,6 +81,32 @@ uint32_t ZqMBitCount(uint32_t mask);
 int32_t ZqMM3IsUnit(const float matrix[9]);
 void ZqMM3Copy(const float source[9], float destination[9]);
 
+/* ---- Light-point visibility ------------------------------------------------------
+ * The driver passes the addresses of a light point's parameter blocks; this
+ * host library lays them out as below. A zeroed block means a steady light
+ * seen from every direction. */
+typedef struct BeaconFlash {
+    uint32_t period;     /* milliseconds of one cycle; 0: always lit */
+    uint32_t lit;        /* milliseconds lit at the start of each cycle */
+    int32_t phase;       /* milliseconds added to the frame time */
+} BeaconFlash;
+
+typedef struct BeaconSector {
+    float centre;        /* horizontal: heading from +z towards +x; vertical: elevation above the x-z plane (radians) */
+    float halfWidth;     /* fully visible within centre +- halfWidth; 0 or less: no sector */
+} BeaconSector;
+
+ZQGD_SIZE(BeaconFlash, 12);
+ZQGD_SIZE(BeaconSector, 8);
+
+/* Nonzero when the light is lit at the frame time (milliseconds). */
+int32_t ZqGBeaconFlash(const void* flash, int32_t frameTime);
+/* Visibility factors of the direction from the light to the eye: 1 inside
+ * the sector, falling linearly to 0 over fade radians beyond its edge, 0
+ * further out. */
+float ZqGBeaconHorizontalSector(const float eye[3], const float position[3], const void* sector, float fade);
+float ZqGBeaconVerticalSector(const float eye[3], const float position[3], const void* sector, float fade);
+
 /* ---- Bitmap utilities ---------------------------------------------------------
  * Images of 8, 15/16, 24 or 32 bits per pixel (1 to 4 bytes, little-endian),
  * with any channel order given by the masks. Channels are widened to 8 bits

@@ -127,6 +127,19 @@ RECORDED(void, glDeleteTextures, (GLsizei n, const GLuint* names), (n, names), {
 RECORDED(GLenum, glGetError, (void), (), {})
 RECORDED(void, glColor4fv, (const GLfloat* v), (v), With({}, v, 4))
 
+RECORDED(void, glVertex3fv, (const GLfloat* v), (v), With({}, v, 3))
+RECORDED(void, glNormal3fv, (const GLfloat* v), (v), With({}, v, 3))
+RECORDED(void, glTexCoord2fv, (const GLfloat* v), (v), With({}, v, 2))
+RECORDED(void, glArrayElement, (GLint i), (i), {D(i)})
+RECORDED(void, glVertexPointer, (GLint size, GLenum type, GLsizei stride, const GLvoid* p), (size, type, stride, p),
+         {D(size), D(type), D(stride)})
+RECORDED(void, glMaterialfv, (GLenum face, GLenum pname, const GLfloat* v), (face, pname, v),
+         With({D(face), D(pname)}, v, 4))
+RECORDED(void, glMaterialf, (GLenum face, GLenum pname, GLfloat v), (face, pname, v), {D(face), D(pname), D(v)})
+RECORDED(void, glTranslatef, (GLfloat x, GLfloat y, GLfloat z), (x, y, z), {D(x), D(y), D(z)})
+RECORDED(void, gluSphere, (GLUquadric * q, GLdouble radius, GLint slices, GLint stacks), (q, radius, slices, stacks),
+         {radius, D(slices), D(stacks)})
+
 RECORDED(GLint, gluBuild2DMipmaps,
          (GLenum target, GLint internal, GLsizei w, GLsizei h, GLenum format, GLenum type, const void* data),
          (target, internal, w, h, format, type, data), {D(target), D(internal), D(w), D(h), D(format), D(type)})
