@@ -9,7 +9,7 @@ CMAKE_FLAGS ?=
 export LIBGL_ALWAYS_SOFTWARE = 1
 export GALLIUM_DRIVER = llvmpipe
 
-.PHONY: all deps build demo test test-plain test-sanitize clean
+.PHONY: all deps build demo test test-plain test-sanitize bench clean
 
 all: build
 
@@ -32,6 +32,11 @@ test-sanitize: deps
 	cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZQGD_SANITIZE=ON $(CMAKE_FLAGS)
 	cmake --build $(SANITIZE_BUILD)
 	cd $(SANITIZE_BUILD) && ctest --output-on-failure
+
+# The renderers against a raw-GL loop; ratios are printed at the end.
+bench: build
+	LP_NUM_THREADS=0 $(BUILD)/bench/renderers_bench --benchmark_min_time=0.3 --benchmark_repetitions=7 \
+	    --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD) out
