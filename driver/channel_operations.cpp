@@ -2,26 +2,13 @@
 // screen's pixel format, closing, finishing a frame, the palette, and the
 // slots that do no work.
 #include "channel.h"
+#include "overlay/overlay.h"
 #include "texture/texture_store.h"
 
 namespace {
 
 // Rounds a size down to a power of two.
 uint32_t PowerOfTwoBelow(uint32_t size) { return uint32_t{1} << ZqMMSB(size); }
-
-void FreeFonts(ChannelState* state)
-{
-    struct FontPayload {
-        void* font;
-        char* fileName;
-    };
-    for (auto* font = static_cast<FontPayload*>(_ZqGFirstListItem(&state->fontList)); font != nullptr;
-         font = static_cast<FontPayload*>(_ZqGNextListItem(&state->fontList))) {
-        MMfree(font->fileName);
-        MMfree(font->font);
-    }
-    _ZqGDeleteList(&state->fontList);
-}
 
 }  // namespace
 
@@ -58,7 +45,7 @@ int32_t CloseChannel(ChannelRecord* channel)
     DiscardTextureStores(state);
     _ZqGDeleteList(&state->viewList);
     _ZqGDeleteList(&state->spareList);
-    FreeFonts(state);
+    DiscardFonts(state);
     if (currentChannel == state) {
         wglMakeCurrent(state->deviceContext, nullptr);
         currentChannel = nullptr;
@@ -103,6 +90,7 @@ int32_t EndFrame(ChannelRecord* channel)
 {
     ChannelState* state = StateOf(channel);
     MakeChannelCurrent(state);
+    DrawCursor(channel);
     if (channel->bufferMode > ZQGD_SINGLE_BUFFERED) SwapBuffers(state->deviceContext);
     return ZQGD_OK;
 }

@@ -1,6 +1,6 @@
-// The channel operations in slot order. Slots whose operations the driver
-// does not provide yet hold null.
+// The channel operations in slot order.
 #include "channel.h"
+#include "overlay/overlay.h"
 #include "texture/texture_store.h"
 #include "view/view.h"
 
@@ -15,17 +15,17 @@ const ChannelOps kChannelOps = {
     .ReservedOp7 = ReservedOp7,                   //  7
     .DefineTexture = DefineTexture,               //  8
     .EndFrame = EndFrame,                         //  9
-    .DrawCircle = nullptr,                        // 10
-    .DrawLine = nullptr,                          // 11
-    .LoadFont = nullptr,                          // 12
-    .SetCursorPosition = nullptr,                 // 13
-    .MoveCursor = nullptr,                        // 14
-    .FillPolygon = nullptr,                       // 15
-    .FillRectangle = nullptr,                     // 16
-    .SetTextTransparent = nullptr,                // 17
-    .SetPenColours = nullptr,                     // 18
-    .SetCursorStyle = nullptr,                    // 19
-    .SelectFont = nullptr,                        // 20
-    .SetCursorVisible = nullptr,                  // 21
-    .DrawOverlayText = nullptr,                   // 22
+    .DrawCircle = DrawCircle,                     // 10
+    .DrawLine = DrawLine,                         // 11
+    .LoadFont = LoadFont,                         // 12
+    .SetCursorPosition = SetCursorPosition,       // 13
+    .MoveCursor = MoveCursor,                     // 14
+    .FillPolygon = FillPolygon,                   // 15
+    .FillRectangle = FillRectangle,               // 16
+    .SetTextTransparent = SetTextTransparent,     // 17
+    .SetPenColours = SetPenColours,               // 18
+    .SetCursorStyle = SetCursorStyle,             // 19
+    .SelectFont = SelectFont,                     // 20
+    .SetCursorVisible = SetCursorVisible,         // 21
+    .DrawOverlayText = DrawOverlayText,           // 22
 };

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "channel.h"
+#include "overlay/overlay.h"
 
 namespace {
 
@@ -11,6 +12,8 @@ constexpr uint32_t kModeCount = 2;
 constexpr uint32_t kCapabilityFlags = 0x6E83;
 constexpr float kLowBound = -1e20f;
 constexpr float kHighBound = 1e20f;
+constexpr int32_t kDefaultFontId = -1;
+constexpr const char* kDefaultFontFile = "6x12.bdf";
 
 int DesktopBitsPerPixel()
 {
@@ -108,5 +111,7 @@ extern "C" ZQGD_EXPORT int32_t ZqGDOpenChannel(ChannelRecord* channel, ChannelRe
         MMfree(state);
         return ZQGD_FAILED;
     }
+    LoadFont(channel, kDefaultFontId, kDefaultFontFile);
+    SelectFont(channel, kDefaultFontId);
     return ZQGD_OK;
 }

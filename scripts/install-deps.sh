@@ -9,6 +9,7 @@ packages="
   libx11-dev xvfb xauth
   libgtest-dev libgmock-dev libbenchmark-dev
   libpng-dev libcli11-dev
+  xfonts-base pcf2bdf clang libclang-rt-14-dev
 "
 
 missing=""

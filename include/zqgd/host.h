@@ -81,6 +81,25 @@ uint32_t ZqMBitCount(uint32_t mask);
 int32_t ZqMM3IsUnit(const float matrix[9]);
 void ZqMM3Copy(const float source[9], float destination[9]);
 
+/* ---- Files ---------------------------------------------------------------------- */
+
+/* Length of the named file in bytes, or -1 when it cannot be had (also for
+ * files of 2 GiB or more). */
+int32_t ZqFLength(const char* path);
+/* Opens a file with an fopen mode; null on failure. */
+void* ZqFOpen(const char* path, const char* mode);
+/* Reads length bytes from the start of the file; returns the count read. */
+int32_t ZqFGetByteArray(void* file, int32_t length, void* buffer);
+void ZqFClose(void* file);
+/* The path under which a file called name is to be opened, or null. A name
+ * with a '/' is taken as it is. A bare name is looked for, in this order, in
+ * the directories of the environment variable ZQGD_FONT_PATH (separated by
+ * ':'), the directories added with ZqFAddSearchDirectory, the current
+ * directory, and the fonts installed with the driver. The path returned stays
+ * valid until the process ends. */
+const char* ZqFFindFile(const char* name);
+void ZqFAddSearchDirectory(const char* directory);
+
 /* ---- Light-point visibility ------------------------------------------------------
  * The driver passes the addresses of a light point's parameter blocks; this
  * host library lays them out as below. A zeroed block means a steady light

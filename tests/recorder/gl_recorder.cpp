@@ -140,6 +140,12 @@ RECORDED(void, glTranslatef, (GLfloat x, GLfloat y, GLfloat z), (x, y, z), {D(x)
 RECORDED(void, gluSphere, (GLUquadric * q, GLdouble radius, GLint slices, GLint stacks), (q, radius, slices, stacks),
          {radius, D(slices), D(stacks)})
 
+RECORDED(void, glVertex2i, (GLint x, GLint y), (x, y), {D(x), D(y)})
+RECORDED(void, glVertex2f, (GLfloat x, GLfloat y), (x, y), {D(x), D(y)})
+RECORDED(void, glBitmap,
+         (GLsizei w, GLsizei h, GLfloat xo, GLfloat yo, GLfloat xm, GLfloat ym, const GLubyte* bits),
+         (w, h, xo, yo, xm, ym, bits), {D(w), D(h), D(xo), D(yo), D(xm), D(ym)})
+
 RECORDED(GLint, gluBuild2DMipmaps,
          (GLenum target, GLint internal, GLsizei w, GLsizei h, GLenum format, GLenum type, const void* data),
          (target, internal, w, h, format, type, data), {D(target), D(internal), D(w), D(h), D(format), D(type)})

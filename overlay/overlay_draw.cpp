@@ -1,0 +1,135 @@
+// Pen, cursor and the 2-D primitives of the overlay.
+#include <cmath>
+
+#include "overlay.h"
+#include "overlay_scope.h"
+
+namespace {
+
+constexpr float kDegreesToRadians = 0.017453292f;
+
+// Above 1 gives 1; below 0, and NaN, give 0.
+void StoreClamped(float destination[3], const float colour[3])
+{
+    for (int i = 0; i < 3; ++i) {
+        float c = colour[i];
+        destination[i] = c > 1.0f ? 1.0f : (c >= 0.0f ? c : 0.0f);
+    }
+}
+
+// The upper bound is tested first, so an empty window clamps to 0.
+int32_t ClampToWindow(int64_t value, uint32_t extent)
+{
+    if (value > int64_t{extent} - 1) value = int64_t{extent} - 1;
+    if (value < 0) value = 0;
+    return static_cast<int32_t>(value);
+}
+
+void PlaceCursor(ChannelRecord* channel, int64_t x, int64_t y)
+{
+    channel->cursorX = ClampToWindow(x, channel->frameFormat.width);
+    channel->cursorY = ClampToWindow(y, channel->frameFormat.height);
+}
+
+}  // namespace
+
+void DrawCircle(ChannelRecord* channel, uint32_t radius, const uint32_t centre[2])
+{
+    ChannelState* state = StateOf(channel);
+    MakeChannelCurrent(state);
+    const OverlayScope scope(state);
+    glColor3fv(channel->penColour);
+    const float cx = static_cast<float>(centre[0]), cy = static_cast<float>(centre[1]), r = static_cast<float>(radius);
+    glBegin(GL_LINE_LOOP);
+    for (float angle = 0.0f; angle < 360.0f; angle += 10.0f) {
+        float radians = angle * kDegreesToRadians;
+        glVertex2f(cx + r * std::sin(radians), cy + r * std::cos(radians));
+    }
+    glEnd();
+}
+
+void DrawLine(ChannelRecord* channel, const int32_t from[2], const int32_t to[2])
+{
+    ChannelState* state = StateOf(channel);
+    MakeChannelCurrent(state);
+    const OverlayScope scope(state);
+    glColor3fv(channel->penColour);
+    glBegin(GL_LINES);
+    glVertex2i(from[0], from[1]);
+    glVertex2i(to[0], to[1]);
+    glEnd();
+}
+
+// A negative count promises no points: nothing is drawn.
+void FillPolygon(ChannelRecord* channel, int32_t count, const int32_t* points)
+{
+    if (count < 0) return;
+    ChannelState* state = StateOf(channel);
+    MakeChannelCurrent(state);
+    const OverlayScope scope(state);
+    glColor3fv(channel->penColour);
+    glBegin(GL_POLYGON);
+    for (int32_t i = 0; i < count; ++i) glVertex2i(points[2 * i], points[2 * i + 1]);
+    glEnd();
+}
+
+void FillRectangle(ChannelRecord* channel, const int32_t corner[2], const int32_t opposite[2])
+{
+    ChannelState* state = StateOf(channel);
+    MakeChannelCurrent(state);
+    const OverlayScope scope(state);
+    glColor3fv(channel->penColour);
+    glRecti(corner[0], corner[1], opposite[0], opposite[1]);
+}
+
+void DrawCursor(ChannelRecord* channel)
+{
+    if (channel->cursorVisible == 0) return;
+    const OverlayScope scope(StateOf(channel));
+    glColor3fv(channel->cursorColour);
+    const int32_t x = channel->cursorX, y = channel->cursorY, s = channel->cursorSize;
+    if (channel->cursorStyle == 0) {
+        glBegin(GL_LINES);
+        glVertex2i(x - s, y);
+        glVertex2i(x + s, y);
+        glVertex2i(x, y + s);
+        glVertex2i(x, y - s);
+        glEnd();
+    } else if (channel->cursorStyle == 1) {
+        glBegin(GL_LINE_LOOP);
+        glVertex2i(x - s, y - s);
+        glVertex2i(x + s, y - s);
+        glVertex2i(x + s, y + s);
+        glVertex2i(x - s, y + s);
+        glEnd();
+    }
+}
+
+void SetCursorPosition(ChannelRecord* channel, const int32_t position[2])
+{
+    PlaceCursor(channel, position[0], position[1]);
+}
+
+// The sums are formed in 64 bits, so no offset overflows.
+void MoveCursor(ChannelRecord* channel, int32_t dx, int32_t dy)
+{
+    PlaceCursor(channel, int64_t{channel->cursorX} + dx, int64_t{channel->cursorY} + dy);
+}
+
+void SetTextTransparent(ChannelRecord* channel, int32_t transparent) { channel->transparentText = transparent; }
+
+void SetPenColours(ChannelRecord* channel, const float pen[3], const float back[3])
+{
+    if (pen != nullptr) StoreClamped(channel->penColour, pen);
+    if (back != nullptr) StoreClamped(channel->backColour, back);
+}
+
+// The size is kept odd so that the cursor has a centre pixel.
+void SetCursorStyle(ChannelRecord* channel, int32_t style, int32_t size, const float colour[3])
+{
+    channel->cursorStyle = style;
+    channel->cursorSize = size | 1;
+    if (colour != nullptr) StoreClamped(channel->cursorColour, colour);
+}
+
+void SetCursorVisible(ChannelRecord* channel, int32_t visible) { channel->cursorVisible = visible; }

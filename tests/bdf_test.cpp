@@ -1,0 +1,232 @@
+// The BDF loader, on hand-written texts and on every fixed-cell font of
+// Debian's xfonts-base.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "overlay/bdf_font.h"
+#include "zqgd/host.h"
+
+namespace {
+
+struct Font {
+    BitmapFont* font = nullptr;
+    explicit Font(std::string text) : font(ParseBdf(text.data())) {}
+    ~Font() { MMfree(font); }
+    // The stored rows of a glyph, bottom first.
+    std::vector<int> rows(int code) const
+    {
+        std::vector<int> bytes;
+        int rowBytes = (font->glyphWidth + 7) / 8;
+        const uint8_t* glyph = font->glyphBits + font->glyphOffsets[code];
+        for (int i = 0; i < font->glyphHeight * rowBytes; ++i) bytes.push_back(glyph[i]);
+        return bytes;
+    }
+};
+
+std::string Glyph(int code, const std::string& rows)
+{
+    return "STARTCHAR x\nENCODING " + std::to_string(code) + "\nBBX 8 3 0 0\nBITMAP\n" + rows + "ENDCHAR\n";
+}
+
+const std::string kHeader = "STARTFONT 2.1\nFONTBOUNDINGBOX 8 3 0 0\n";
+
+TEST(BdfLoader, CellSizesAndSlots)
+{
+    uint32_t blocks = MMLiveBlocks();
+    size_t bytes = MMLiveBytes();
+    {
+        Font font("FONTBOUNDINGBOX 6 12 0 -2\nENCODING 66\nBITMAP\n" + std::string(12 * 3, ' ') +
+                  "ENDCHAR ENCODING 65 BITMAP 10 10 10 10 10 10 10 10 10 10 10 10 ENDCHAR");
+        ASSERT_NE(font.font, nullptr);
+        EXPECT_EQ(font.font->glyphWidth, 6);
+        EXPECT_EQ(font.font->glyphHeight, 12);
+        EXPECT_EQ(font.font->bytesPerGlyph, 12);
+        EXPECT_EQ(MMLiveBytes() - bytes, 3591u);
+        EXPECT_EQ(font.font->glyphOffsets[66], kNoGlyph) << "a BITMAP without rows drops the glyph";
+        EXPECT_EQ(font.font->glyphOffsets[65], 0) << "and its slot goes to the next code";
+        EXPECT_EQ(font.font->glyphOffsets[67], kNoGlyph);
+    }
+    {
+        Font font(kHeader + Glyph(65, "18\n24\n42\n") + Glyph(66, "ff\nFF\n0f\n"));
+        ASSERT_NE(font.font, nullptr);
+        EXPECT_EQ(font.font->glyphOffsets[65], 0);
+        EXPECT_EQ(font.font->glyphOffsets[66], 3);
+        EXPECT_EQ(font.rows(65), (std::vector<int>{0x42, 0x24, 0x18})) << "bottom row first";
+        EXPECT_EQ(font.rows(66), (std::vector<int>{0x0F, 0xFF, 0xFF})) << "upper and lower case alike";
+    }
+    EXPECT_EQ(MMLiveBlocks(), blocks);
+}
+
+TEST(BdfLoader, BoundingBoxesThatCannotHoldAFontAreSkipped)
+{
+    Font later("FONTBOUNDINGBOX 0 12\nFONTBOUNDINGBOX 8 3\n" + Glyph(1, "01\n02\n03\n"));
+    ASSERT_NE(later.font, nullptr);
+    EXPECT_EQ(later.font->glyphWidth, 8);
+    for (const char* refused : {"-8 3", "8 -3", "2049 1", "16 200", "100000000000 3"}) {
+        Font font(std::string("FONTBOUNDINGBOX ") + refused + "\n" + Glyph(1, "01\n02\n03\n"));
+        EXPECT_EQ(font.font, nullptr) << refused;
+        Font recovered(std::string("FONTBOUNDINGBOX ") + refused + "\n" + kHeader + Glyph(1, "01\n02\n03\n"));
+        EXPECT_NE(recovered.font, nullptr) << refused;
+    }
+    Font largest("FONTBOUNDINGBOX 16 128\nENCODING 255 BITMAP ENDCHAR ENCODING 254 BITMAP 0102 ENDCHAR");
+    ASSERT_NE(largest.font, nullptr);
+    EXPECT_EQ(largest.font->bytesPerGlyph, 256);
+    EXPECT_EQ(Font("FONTBOUNDINGBOX 6").font, nullptr) << "a missing height reads as 0";
+    EXPECT_EQ(Font("STARTFONT 2.1\n" + Glyph(65, "01\n02\n03\n")).font, nullptr);
+    EXPECT_EQ(Font(kHeader).font, nullptr) << "no glyph";
+    EXPECT_EQ(Font("").font, nullptr);
+}
+
+TEST(BdfLoader, EncodingsOutsideTheTableAndRepeatedCodes)
+{
+    Font font(kHeader + Glyph(300, "01\n01\n01\n") + Glyph(-1, "01\n01\n01\n") + Glyph(65, "01\n02\n03\n") +
+              Glyph(66, "04\n05\n06\n") + Glyph(65, "07\n08\n09\n") + Glyph(67, "0a\n0b\n0c\n"));
+    ASSERT_NE(font.font, nullptr);
+    EXPECT_EQ(font.font->glyphOffsets[65], 0);
+    EXPECT_EQ(font.rows(65), (std::vector<int>{9, 8, 7})) << "the second definition replaces the first";
+    EXPECT_EQ(font.font->glyphOffsets[66], 3);
+    EXPECT_EQ(font.font->glyphOffsets[67], 6) << "a re-read code takes no new slot";
+    EXPECT_EQ(font.rows(67), (std::vector<int>{12, 11, 10}));
+}
+
+TEST(BdfLoader, DroppedGlyphsNeverOverwriteOthers)
+{
+    // 66 without a bitmap: its slot is handed to 67.
+    Font reuse(kHeader + Glyph(65, "01\n02\n03\n") + "ENCODING 66\nENDCHAR\n" + Glyph(67, "04\n05\n06\n"));
+    EXPECT_EQ(reuse.font->glyphOffsets[66], kNoGlyph);
+    EXPECT_EQ(reuse.font->glyphOffsets[67], 3);
+
+    // 65 read again and dropped after 66 took the next slot: 65's slot is
+    // not the last one, so 67 must not be given 66's.
+    Font middle(kHeader + Glyph(65, "01\n02\n03\n") + Glyph(66, "04\n05\n06\n") + "ENCODING 65\nENDCHAR\n" +
+                Glyph(67, "07\n08\n09\n"));
+    EXPECT_EQ(middle.font->glyphOffsets[65], kNoGlyph);
+    EXPECT_EQ(middle.rows(66), (std::vector<int>{6, 5, 4}));
+    EXPECT_EQ(middle.rows(67), (std::vector<int>{9, 8, 7}));
+}
+
+TEST(BdfLoader, InvalidDigitsDropOrCutTheGlyph)
+{
+    Font first(kHeader + Glyph(65, "gg\n02\n03\n") + Glyph(66, "01\n02\n03\n"));
+    EXPECT_EQ(first.font->glyphOffsets[65], kNoGlyph);
+    EXPECT_EQ(first.font->glyphOffsets[66], 0) << "the dropped glyph's slot is reused";
+    Font third(kHeader + Glyph(65, "01\n02\nzz\n"));
+    EXPECT_EQ(third.rows(65), (std::vector<int>{0, 2, 1})) << "rows read before the bad one stay";
+    Font single(kHeader + Glyph(65, "F\n1\n\n"));
+    // The third row token is missing in place: the next token, ENDCHAR, is
+    // not hexadecimal, so the glyph keeps its first two rows.
+    EXPECT_EQ(single.rows(65), (std::vector<int>{0, 1, 0x0F}));
+    Font ended(kHeader + "ENCODING 65 BITMAP 01");
+    EXPECT_EQ(ended.rows(65), (std::vector<int>{0, 0, 1})) << "a row missing at the end of the text";
+    Font comment("COMMENT FONTBOUNDINGBOX 8 3\n" + Glyph(65, "01\n02\n03\n"));
+    EXPECT_NE(comment.font, nullptr) << "keywords count wherever they stand";
+}
+
+TEST(BdfLoader, FilesThatCannotBeReadGiveNoFont)
+{
+    EXPECT_EQ(LoadBdfFont("/nonexistent/6x12.bdf"), nullptr);
+    EXPECT_EQ(LoadBdfFont("/"), nullptr);
+    std::string path = testing::TempDir() + "/tiny.bdf";
+    std::ofstream(path) << kHeader << Glyph(65, "01\n02\n03\n");
+    uint32_t blocks = MMLiveBlocks();
+    for (uint32_t n : {1u, 2u}) {
+        MMFailNthAllocation(n);
+        EXPECT_EQ(LoadBdfFont(path.c_str()), nullptr);
+        EXPECT_EQ(MMLiveBlocks(), blocks);
+    }
+    MMFailNthAllocation(0);
+    BitmapFont* font = LoadBdfFont(path.c_str());
+    ASSERT_NE(font, nullptr);
+    MMfree(font);
+    std::remove(path.c_str());
+}
+
+// An independent reading of a BDF file: the bounding box, whether it is a
+// character-cell font, and the BITMAP rows of each code 0..255 whose box is
+// the full cell (the codes of other glyphs are listed apart).
+struct Reference {
+    int width = 0, height = 0;
+    bool cells = false;
+    std::map<int, std::vector<int>> glyphs;
+    std::set<int> partial;
+};
+
+Reference Read(const std::string& path)
+{
+    Reference reference;
+    std::ifstream in(path);
+    std::string line, word;
+    int code = -1, boxWidth = 0, boxHeight = 0;
+    while (std::getline(in, line)) {
+        std::istringstream words(line);
+        word.clear();
+        words >> word;
+        if (word == "FONTBOUNDINGBOX") words >> reference.width >> reference.height;
+        if (word == "SPACING") reference.cells = line.find("\"C\"") != std::string::npos;
+        if (word == "ENCODING") words >> code;
+        if (word == "BBX") words >> boxWidth >> boxHeight;
+        if (word != "BITMAP" || code < 0 || code > 255) continue;
+        std::vector<int> rows;
+        while (std::getline(in, line) && line != "ENDCHAR")
+            for (size_t j = 0; j + 1 < line.size(); j += 2) rows.push_back(std::stoi(line.substr(j, 2), nullptr, 16));
+        if (boxWidth == reference.width && boxHeight == reference.height)
+            reference.glyphs[code] = rows;
+        else
+            reference.partial.insert(code);
+    }
+    return reference;
+}
+
+TEST(BdfLoader, EveryFixedCellFontOfXfontsBaseLoadsExactly)
+{
+    FILE* list = popen("dpkg -L xfonts-base | grep 'pcf.gz$'", "r");
+    ASSERT_NE(list, nullptr);
+    char buffer[512];
+    std::string bdf = testing::TempDir() + "/converted.bdf";
+    int loaded = 0;
+    while (std::fgets(buffer, sizeof buffer, list) != nullptr) {
+        std::string pcf = buffer;
+        pcf.erase(pcf.find_last_not_of("\n") + 1);
+        ASSERT_EQ(std::system(("pcf2bdf -o " + bdf + " " + pcf).c_str()), 0) << pcf;
+        Reference reference = Read(bdf);
+        if (!reference.cells) continue;
+        SCOPED_TRACE(pcf);
+        BitmapFont* font = LoadBdfFont(bdf.c_str());
+        if (reference.glyphs.empty()) {
+            EXPECT_EQ(font, nullptr);
+            continue;
+        }
+        ASSERT_NE(font, nullptr);
+        ++loaded;
+        EXPECT_EQ(font->glyphWidth, reference.width);
+        EXPECT_EQ(font->glyphHeight, reference.height);
+        int rowBytes = (reference.width + 7) / 8;
+        for (int code = 0; code < 256; ++code) {
+            if (reference.partial.count(code) != 0) continue;
+            auto found = reference.glyphs.find(code);
+            if (found == reference.glyphs.end()) {
+                EXPECT_EQ(font->glyphOffsets[code], kNoGlyph) << code;
+                continue;
+            }
+            ASSERT_NE(font->glyphOffsets[code], kNoGlyph) << code;
+            const uint8_t* glyph = font->glyphBits + font->glyphOffsets[code];
+            std::vector<int> stored;
+            for (int r = reference.height - 1; r >= 0; --r)
+                for (int j = 0; j < rowBytes; ++j) stored.push_back(glyph[r * rowBytes + j]);
+            EXPECT_EQ(stored, found->second) << "code " << code;
+        }
+        MMfree(font);
+    }
+    pclose(list);
+    std::remove(bdf.c_str());
+    EXPECT_GT(loaded, 300);
+}
+
+}  // namespace
