@@ -9,7 +9,7 @@ CMAKE_FLAGS ?=
 export LIBGL_ALWAYS_SOFTWARE = 1
 export GALLIUM_DRIVER = llvmpipe
 
-.PHONY: all deps build demo test test-plain test-sanitize bench clean
+.PHONY: all deps build demo test test-plain test-sanitize test-fuzz fuzz bench clean
 
 all: build
 
@@ -23,7 +23,7 @@ build: deps
 demo: build
 	$(BUILD)/viewer/zqviewer --out $(DEMO_OUT)
 
-test: test-plain test-sanitize
+test: test-plain test-sanitize test-fuzz
 
 test-plain: build
 	cd $(BUILD) && ctest --output-on-failure
@@ -33,10 +33,31 @@ test-sanitize: deps
 	cmake --build $(SANITIZE_BUILD)
 	cd $(SANITIZE_BUILD) && ctest --output-on-failure
 
+# The BDF parser under libFuzzer (clang, AddressSanitizer, UBSan):
+# `make fuzz` runs it for FUZZ_SECONDS (10 minutes by default);
+# `make test` runs a short pass.
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 600
+FUZZ_SOURCES = fuzz/bdf_fuzz.cpp overlay/bdf_font.cpp host/memory.cpp host/files.cpp
+
+$(FUZZ_BUILD)/bdf_fuzz: $(FUZZ_SOURCES) overlay/bdf_font.h include/zqgd/host.h
+	mkdir -p $(FUZZ_BUILD)
+	clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
+	    -Iinclude -I. -DZQGD_FONT_DIRS='""' $(FUZZ_SOURCES) -o $@
+
+$(FUZZ_BUILD)/corpus: fuzz/make-corpus.sh
+	fuzz/make-corpus.sh $@
+
+fuzz: deps $(FUZZ_BUILD)/bdf_fuzz $(FUZZ_BUILD)/corpus
+	$(FUZZ_BUILD)/bdf_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=65536 $(FUZZ_BUILD)/corpus
+
+test-fuzz:
+	$(MAKE) fuzz FUZZ_SECONDS=30
+
 # The renderers against a raw-GL loop; ratios are printed at the end.
 bench: build
 	LP_NUM_THREADS=0 $(BUILD)/bench/renderers_bench --benchmark_min_time=0.3 --benchmark_repetitions=7 \
 	    --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD) out
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD) out
