@@ -8,7 +8,7 @@ packages="
   libegl-dev libopengl-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri libegl-mesa0
   libx11-dev xvfb xauth
   libgtest-dev libgmock-dev libbenchmark-dev
-  libpng-dev libcli11-dev
+  libpng-dev libcli11-dev libtinyobjloader-dev
   xfonts-base pcf2bdf clang libclang-rt-14-dev
 "
 

@@ -4,63 +4,283 @@
 #include <CLI/CLI.hpp>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <string>
-#include <vector>
+#include <unistd.h>
 
 #include "driver_module.h"
 #include "png_file.h"
+#include "scene.h"
 #include "zqgd/host.h"
 #include "zqgd/platform.h"
-#include "zqgd/view.h"
 
 namespace {
+
+constexpr uint32_t kEscapeKey = 0xFF1B;
+constexpr int32_t kFrameMilliseconds = 40;
+// Unlit outlines that leave the depth test alone: a depth switch in one
+// view's mode is replayed every frame behind the cached flag, so views of
+// one channel agree on it.
+constexpr int32_t kInsetMode = 0x011;
 
 struct Options {
     std::string module = ZQGD_MODULE_PATH;
     std::string out;
-    int frames = 8;
+    SceneOptions scene;
+    int frames = 24;
     uint32_t width = 640;
     uint32_t height = 480;
     bool window = false;
 };
 
-int32_t NoTextures(int32_t, TextureDefinition*) { return 1; }
+int32_t LoadOnDemand(int32_t id, TextureDefinition* definition) { return LoadBrickTexture(id, definition) ? 0 : 1; }
 
-// A view of the scene with the records the host keeps for it.
+// A view with the records the host keeps for it.
 struct SceneView {
     ViewDescriptor descriptor{};
     ViewRecord record{};
     ViewOps ops{};
+    bool open = false;
 };
 
-// The plain clear uses the clear colour of the channel's context, which is
-// the one of the latest SetBackground: with several views the host sets each
-// view's background before beginning it.
-void BeginSceneView(SceneView& view, int32_t frameTime, const float camera[12], const float colour[3])
-{
-    BackgroundRecord background{0, {colour[0], colour[1], colour[2]}, 0};
-    view.ops.SetBackground(&view.record, &background);
-    view.ops.BeginView(&view.record, frameTime, camera, ZQGD_CLEAR_COLOUR | ZQGD_CLEAR_DEPTH);
-}
+class Viewer {
+public:
+    Viewer(const Options& options, DriverModule& module) : options_(options), module_(module) {}
+    ~Viewer() { Close(); }
 
-bool OpenSceneView(ChannelRecord& channel, SceneView& view, int32_t x, int32_t y, uint32_t width, uint32_t height,
-                   int32_t mode, const float colour[3])
-{
-    view.descriptor.nearPlane = 0.5f;
-    view.descriptor.farPlane = 500.0f;
-    view.descriptor.fieldOfView = 1.0f;
-    view.record.view = &view.descriptor;
-    view.record.channel = &channel;
-    if (channel.ops->OpenView(&view.record, &view.ops) != 0) return false;
-    BackgroundRecord background{0, {colour[0], colour[1], colour[2]}, 0};
-    view.ops.SetBackground(&view.record, &background);
-    view.ops.SetViewPosition(&view.record, x, y);
-    view.ops.SetViewSize(&view.record, width, height);
-    view.ops.SetRenderMode(&view.record, mode);
-    return true;
-}
+    bool Start(std::string& error)
+    {
+        if (!scene_.Build(options_.scene, error)) return false;
+        _ZqGmaterials = {static_cast<uint32_t>(scene_.materials.size() - 1), scene_.materials.data()};
+        if (options_.window && ZqSelectBackend(ZQ_BACKEND_X11, nullptr) != 0) {
+            error = "--window needs an X display (is DISPLAY set?)";
+            return false;
+        }
+        window_ = ZqCreateWindow(options_.width, options_.height, "zqviewer");
+        if (window_ == nullptr) {
+            error = "cannot create a window of " + std::to_string(options_.width) + "x" + std::to_string(options_.height);
+            return false;
+        }
+        request_ = {0, options_.width, options_.height, 0, 0, ZQGD_DOUBLE_BUFFERED, 0, 0, &window_};
+        if (module_.openChannel(&channel_, &request_, &ops_, LoadOnDemand) != 0) {
+            error = "the driver could not open a channel on the window";
+            return false;
+        }
+        channelOpen_ = true;
+        if (!DefineImages(error) || !OpenViews(error)) return false;
+        return true;
+    }
+
+    // Renders the frames; false with error when a picture cannot be written.
+    bool Run(std::string& error)
+    {
+        if (!options_.out.empty()) std::filesystem::create_directories(options_.out);
+        auto start = std::chrono::steady_clock::now();
+        double lastFrameMs = 0;
+        int frame = 0;
+        for (; frame < options_.frames && !quit_; ++frame) {
+            auto begin = std::chrono::steady_clock::now();
+            HandleEvents();
+            DrawFrame(frame, lastFrameMs);
+            ops_.EndFrame(&channel_);
+            if (!options_.out.empty() && !WritePicture(frame, error)) return false;
+            lastFrameMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count();
+            std::printf("\rframe %d/%d  %.1f ms", frame + 1, options_.frames, lastFrameMs);
+            std::fflush(stdout);
+        }
+        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        double polygons = double(scene_.PolygonCount()) * 2 * frame;  // both views draw every object
+        std::printf("\n%d frames in %.2f s: %.1f frames per second, %.0f polygons per second\n", frame, seconds,
+                    seconds > 0 ? frame / seconds : 0.0, seconds > 0 ? polygons / seconds : 0.0);
+        if (!options_.out.empty()) std::printf("pictures written to %s/\n", options_.out.c_str());
+        return true;
+    }
+
+private:
+    bool DefineImages(std::string& error)
+    {
+        TextureDefinition ground = TextureFrom(scene_.ground, ZQGD_TEXTURE_MODULATE | ZQGD_TEXTURE_LINEAR |
+                                                                  ZQGD_TEXTURE_MIPMAP_LINEAR);
+        ground.textureMatrix[0] = ground.textureMatrix[4] = 30;  // tiles the checker over the ground
+        TextureDefinition fence = TextureFrom(scene_.fence, ZQGD_TEXTURE_MODULATE);
+        fence.keyRed = 255;
+        fence.keyGreen = 0;
+        fence.keyBlue = 255;
+        TextureDefinition logo = TextureFrom(scene_.logo, ZQGD_TEXTURE_MODULATE | ZQGD_TEXTURE_LINEAR);
+        TextureDefinition backdrop = BackdropFrom(scene_.panorama);
+        if (ops_.DefineTexture(&channel_, kGroundTexture, &ground, 1) != 0 ||
+            ops_.DefineTexture(&channel_, kFenceTexture, &fence, 1) != 0 ||
+            ops_.DefineTexture(&channel_, kLogoTexture, &logo, 1) != 0 ||
+            ops_.DefineTexture(&channel_, kBackdropImage, &backdrop, 1) != 0) {
+            error = "the driver could not define the textures (out of memory?)";
+            return false;
+        }
+        return true;
+    }
+
+    bool OpenView(SceneView& view, int32_t x, int32_t y, uint32_t width, uint32_t height, int32_t mode,
+                  const BackgroundRecord& background, Environment* environment)
+    {
+        view.descriptor.nearPlane = 0.3f;
+        view.descriptor.farPlane = 200;
+        view.descriptor.fieldOfView = 1.1f;
+        view.record.environment = environment;
+        view.record.materialSelection = &scene_.selection;
+        view.record.view = &view.descriptor;
+        view.record.channel = &channel_;
+        if (ops_.OpenView(&view.record, &view.ops) != 0) return false;
+        view.open = true;
+        view.ops.SetBackground(&view.record, &background);
+        view.ops.SetViewPosition(&view.record, x, y);
+        view.ops.SetViewSize(&view.record, width, height);
+        view.ops.SetRenderMode(&view.record, mode);
+        return true;
+    }
+
+    bool OpenViews(std::string& error)
+    {
+        uint32_t width = options_.width / 3, height = options_.height / 3;
+        map_.descriptor.orthographic = 1;
+        map_.descriptor.orthoHalfWidth = 13;
+        map_.descriptor.orthoHalfHeight = 13.0f * height / width;
+        if (!OpenView(main_, 0, 0, options_.width, options_.height, 0x400, kHaze, &scene_.environment) ||
+            !OpenView(map_, static_cast<int32_t>(options_.width - width - 10),
+                      static_cast<int32_t>(options_.height - height - 10), width, height, kInsetMode, kNight,
+                      &scene_.insetEnvironment)) {
+            error = "the driver ran out of memory opening the views";
+            return false;
+        }
+        ops_.SetCursorStyle(&channel_, 1, 4, kCursorColour);
+        ops_.SetCursorVisible(&channel_, 1);
+        return true;
+    }
+
+    void HandleEvents()
+    {
+        ZqEvent event;
+        while (ZqPollEvent(window_, &event)) {
+            if (event.kind == ZQ_EVENT_POINTER) {
+                const int32_t position[2] = {event.x, event.y};
+                ops_.SetCursorPosition(&channel_, position);
+                cursorFromMouse_ = true;
+            }
+            if ((event.kind == ZQ_EVENT_KEY && event.keySymbol == kEscapeKey) || event.kind == ZQ_EVENT_CLOSE)
+                quit_ = true;
+        }
+    }
+
+    void DrawView(SceneView& view, const Camera& camera, int32_t frameTime, bool withGround)
+    {
+        // Lights and fog are context state: each view sets its own.
+        view.ops.SetEnvironment(&view.record);
+        view.ops.BeginView(&view.record, frameTime, camera.rows, ZQGD_CLEAR_COLOUR | ZQGD_CLEAR_DEPTH);
+        for (bool transparent : {false, true})
+            for (Mesh& mesh : scene_.meshes) {
+                if (mesh.transparent != transparent || (!withGround && &mesh == &scene_.meshes.front())) continue;
+                PlaceMesh(mesh, camera);
+                if (&view == &main_) view.ops.SetRenderMode(&view.record, mesh.renderMode);
+                view.ops.DrawPolygons(&view.record, nullptr, &mesh.block);
+            }
+    }
+
+    void DrawFrame(int frame, double lastFrameMs)
+    {
+        const int32_t frameTime = frame * kFrameMilliseconds;
+        Camera camera = OrbitCamera(frame, options_.frames);
+        // The plain clear of the inset uses the clear colour of the latest
+        // SetBackground; setting it rebinds every view's backdrop at (0, 0),
+        // so it comes before the backdrop is placed. The backdrop rises with
+        // a growing vertical angle: the angle is the one below the horizon.
+        map_.ops.SetBackground(&map_.record, &kNight);
+        main_.ops.SetBackdropAngles(&main_.record, -camera.pitch, camera.heading);
+        DrawView(main_, camera, frameTime, true);
+        DrawView(map_, TopCamera(), frameTime, false);
+        // Overlay drawing (and the cursor at the end of the frame) lands in
+        // the viewport of the last view begun: begin the main view again,
+        // clearing nothing.
+        main_.ops.BeginView(&main_.record, frameTime, camera.rows, 0);
+        DrawHud(frame, lastFrameMs, camera);
+    }
+
+    void DrawHud(int frame, double lastFrameMs, const Camera& camera)
+    {
+        const float panel[3] = {0.1f, 0.1f, 0.2f}, white[3] = {1, 1, 1}, amber[3] = {1, 0.8f, 0.2f};
+        char line[96];
+        ops_.SetPenColours(&channel_, panel, panel);
+        const int32_t corner[2] = {6, 6}, opposite[2] = {230, 50};
+        ops_.FillRectangle(&channel_, corner, opposite);
+        ops_.SetPenColours(&channel_, white, panel);
+        ops_.SetTextTransparent(&channel_, 1);
+        std::snprintf(line, sizeof line, "frame %d  %.1f ms", frame, lastFrameMs);
+        const int32_t first[2] = {12, 10}, second[2] = {12, 24}, third[2] = {12, 36};
+        ops_.DrawOverlayText(&channel_, first, line);
+        std::snprintf(line, sizeof line, "%u polygons", scene_.PolygonCount());
+        ops_.DrawOverlayText(&channel_, second, line);
+        ops_.SetPenColours(&channel_, amber, panel);
+        ops_.SetTextTransparent(&channel_, 0);
+        ops_.DrawOverlayText(&channel_, third, "zqgd viewer");
+        // A compass: north is +z, the needle shows the camera's heading.
+        const uint32_t centre[2] = {200, 28};
+        ops_.DrawCircle(&channel_, 16, centre);
+        const int32_t hub[2] = {200, 28};
+        const int32_t tip[2] = {200 + int32_t(14 * std::sin(camera.heading)), 28 - int32_t(14 * std::cos(camera.heading))};
+        ops_.DrawLine(&channel_, hub, tip);
+        const int32_t arrow[6] = {tip[0] - 3, tip[1], tip[0] + 3, tip[1], tip[0], tip[1] - 4};
+        ops_.FillPolygon(&channel_, 3, arrow);
+        if (!cursorFromMouse_) {
+            const int32_t position[2] = {int32_t(options_.width / 2 + 80 * std::sin(camera.heading * 3)),
+                                         int32_t(options_.height / 2 + 40)};
+            ops_.SetCursorPosition(&channel_, position);
+        }
+    }
+
+    // The frame through ReadPixels of the main view, which covers the
+    // window; the offscreen window's colour buffer still holds the frame
+    // after the swap.
+    bool WritePicture(int frame, std::string& error)
+    {
+        Bitmap bitmap{};
+        if (main_.ops.ReadPixels(&main_.record, &bitmap) != 0) {
+            error = "out of memory reading the frame back";
+            return false;
+        }
+        char name[32];
+        std::snprintf(name, sizeof name, "frame-%04d.png", frame);
+        bool written = WritePng((std::filesystem::path(options_.out) / name).string(),
+                                static_cast<const uint8_t*>(bitmap.pixels), bitmap.width, bitmap.height, error);
+        MMfree(bitmap.pixels);
+        return written;
+    }
+
+    void Close()
+    {
+        if (map_.open) map_.ops.CloseView(&map_.record);
+        if (main_.open) main_.ops.CloseView(&main_.record);
+        map_.open = main_.open = false;
+        if (channelOpen_) ops_.CloseChannel(&channel_);
+        channelOpen_ = false;
+        if (window_ != nullptr) ZqDestroyWindow(window_);
+        window_ = nullptr;
+    }
+
+    static constexpr float kCursorColour[3] = {1, 1, 0.2f};
+    static constexpr BackgroundRecord kHaze{1, {0.62f, 0.72f, 0.80f}, kBackdropImage};
+    static constexpr BackgroundRecord kNight{0, {0.04f, 0.05f, 0.12f}, 0};
+
+    const Options& options_;
+    DriverModule& module_;
+    Scene scene_;
+    HWND window_ = nullptr;
+    ChannelRecord channel_{};
+    ChannelRequest request_{};
+    ChannelOps ops_{};
+    bool channelOpen_ = false;
+    SceneView main_, map_;
+    bool quit_ = false;
+    bool cursorFromMouse_ = false;
+};
 
 void PrintDescription(const DriverModule& module)
 {
@@ -74,84 +294,6 @@ void PrintDescription(const DriverModule& module)
     MMfree(description.modes);
 }
 
-int Run(const Options& options)
-{
-    DriverModule module(options.module);
-    if (!module.loaded()) {
-        std::fprintf(stderr, "zqviewer: cannot load the driver module: %s\n", module.error().c_str());
-        return 1;
-    }
-    PrintDescription(module);
-    if (options.window && ZqSelectBackend(ZQ_BACKEND_X11, nullptr) != 0) {
-        std::fprintf(stderr, "zqviewer: --window needs an X display (is DISPLAY set?)\n");
-        return 1;
-    }
-    HWND window = ZqCreateWindow(options.width, options.height, "zqviewer");
-    if (window == nullptr) {
-        std::fprintf(stderr, "zqviewer: cannot create a %ux%u window\n", options.width, options.height);
-        return 1;
-    }
-    ChannelRecord channel{};
-    ChannelRequest request{};
-    ChannelOps ops{};
-    request.width = options.width;
-    request.height = options.height;
-    request.bufferMode = ZQGD_DOUBLE_BUFFERED;
-    request.window = &window;
-    if (module.openChannel(&channel, &request, &ops, NoTextures) != 0) {
-        std::fprintf(stderr, "zqviewer: the driver could not open a channel on the window\n");
-        ZqDestroyWindow(window);
-        return 1;
-    }
-
-    const float sky[3] = {0.35f, 0.55f, 0.85f}, inset[3] = {0.05f, 0.05f, 0.15f};
-    SceneView main, map;
-    uint32_t insetWidth = options.width / 4, insetHeight = options.height / 4;
-    bool opened = OpenSceneView(channel, main, 0, 0, options.width, options.height, 0x400, sky) &&
-                  OpenSceneView(channel, map, static_cast<int32_t>(options.width - insetWidth - 8),
-                                static_cast<int32_t>(options.height - insetHeight - 8), insetWidth, insetHeight,
-                                0x211, inset);
-    if (!opened) {
-        std::fprintf(stderr, "zqviewer: out of memory opening the views\n");
-        ops.CloseChannel(&channel);
-        ZqDestroyWindow(window);
-        return 1;
-    }
-    if (!options.out.empty()) std::filesystem::create_directories(options.out);
-
-    static const float camera[12] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
-    std::vector<uint8_t> picture(static_cast<size_t>(options.width) * options.height * 4);
-    auto start = std::chrono::steady_clock::now();
-    int status = 0;
-    for (int frame = 0; frame < options.frames && status == 0; ++frame) {
-        BeginSceneView(main, frame * 40, camera, sky);
-        BeginSceneView(map, frame * 40, camera, inset);
-        ops.EndFrame(&channel);
-        std::printf("\rframe %d/%d", frame + 1, options.frames);
-        std::fflush(stdout);
-        if (options.out.empty()) continue;
-        std::string error;
-        char name[32];
-        std::snprintf(name, sizeof name, "frame-%04d.png", frame);
-        if (ZqReadFrontImage(window, picture.data(), options.width, options.height) != 0 ||
-            !WritePng((std::filesystem::path(options.out) / name).string(), picture, options.width, options.height,
-                      error)) {
-            std::fprintf(stderr, "\nzqviewer: %s\n", error.empty() ? "cannot read the window" : error.c_str());
-            status = 1;
-        }
-    }
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("\n%d frames in %.2f s (%.1f frames per second)\n", options.frames, seconds,
-                seconds > 0 ? options.frames / seconds : 0.0);
-    if (!options.out.empty() && status == 0) std::printf("pictures written to %s/\n", options.out.c_str());
-
-    map.ops.CloseView(&map.record);
-    main.ops.CloseView(&main.record);
-    ops.CloseChannel(&channel);
-    ZqDestroyWindow(window);
-    return status;
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -159,12 +301,29 @@ int main(int argc, char** argv)
     Options options;
     CLI::App app{"zqviewer: renders a scene through the zqgd display driver"};
     app.add_option("--module", options.module, "driver module to load")->capture_default_str();
-    app.add_option("--frames", options.frames, "number of frames to render")->check(CLI::Range(1, 100000))
+    app.add_option("--frames", options.frames, "number of frames to render")
+        ->check(CLI::Range(1, 1000000))
         ->capture_default_str();
-    app.add_option("--out", options.out, "folder to write the frames into as PNG files");
-    app.add_option("--width", options.width, "window width")->check(CLI::Range(16, 8192))->capture_default_str();
-    app.add_option("--height", options.height, "window height")->check(CLI::Range(16, 8192))->capture_default_str();
-    app.add_flag("--window", options.window, "open a real X11 window instead of an off-screen one");
+    app.add_option("--out", options.out, "folder to write every frame into as a PNG file");
+    app.add_option("--width", options.width, "window width")->check(CLI::Range(64, 8192))->capture_default_str();
+    app.add_option("--height", options.height, "window height")->check(CLI::Range(64, 8192))->capture_default_str();
+    app.add_option("--obj", options.scene.obj, "Wavefront OBJ model to show in the middle of the scene");
+    app.add_option("--texture", options.scene.texture, "PNG picture for the textured box");
+    app.add_option("--backdrop", options.scene.backdrop, "PNG panorama (360 degrees wide) behind the scene");
+    app.add_flag("--window", options.window, "open a real X11 window (mouse moves the cursor, Escape quits)");
     CLI11_PARSE(app, argc, argv);
-    return Run(options);
+
+    DriverModule module(options.module);
+    if (!module.loaded()) {
+        std::fprintf(stderr, "zqviewer: cannot load the driver module: %s\n", module.error().c_str());
+        return 1;
+    }
+    PrintDescription(module);
+    std::string error;
+    Viewer viewer(options, module);
+    if (!viewer.Start(error) || !viewer.Run(error)) {
+        std::fprintf(stderr, "\nzqviewer: %s\n", error.c_str());
+        return 1;
+    }
+    return 0;
 }

@@ -1,0 +1,63 @@
+// The built-in scene: its objects, materials, textures, lights, fog and
+// backdrop, and the camera path over the frames.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "mesh.h"
+#include "png_file.h"
+#include "zqgd/texture.h"
+#include "zqgd/view.h"
+
+// Texture ids of the scene.
+enum : int32_t {
+    kGroundTexture = 1,    // checker, tiled by its texture matrix
+    kFenceTexture = 2,     // with a transparent colour
+    kBrickTexture = 3,     // defined on demand through the load callback
+    kLogoTexture = 4,      // --texture, or a procedural picture
+    kBackdropImage = 10,   // --backdrop, or a procedural panorama
+};
+
+struct SceneOptions {
+    std::string texture;   // PNG for the box, empty for the built-in one
+    std::string backdrop;  // PNG panorama of the full circle, empty for the built-in one
+    std::string obj;       // OBJ model in place of the sphere
+};
+
+struct Scene {
+    std::vector<MaterialEntry> materials;
+    std::vector<Mesh> meshes;
+    // Pixel memory handed to the driver stays here for the life of the scene.
+    Picture logo, fence, ground, brick, panorama;
+    std::vector<LightRecord> lights;
+    Environment environment{};
+    Environment insetEnvironment{};
+    MaterialSelection selection{0, 1, 0};
+
+    // Builds everything; false with error when a file cannot be used.
+    bool Build(const SceneOptions& options, std::string& error);
+    uint32_t PolygonCount() const;
+};
+
+// The definitions handed to DefineTexture. A 32-bit picture with
+// power-of-two sides is used in place by the driver, so it must outlive
+// the texture.
+TextureDefinition TextureFrom(Picture& picture, uint32_t flags);
+TextureDefinition BackdropFrom(Picture& picture);
+// The definition the load callback returns for the brick texture.
+bool LoadBrickTexture(int32_t id, TextureDefinition* definition);
+
+// The camera of a frame: a world-to-eye matrix (three rows), where it stands
+// and its heading and pitch (radians).
+struct Camera {
+    float rows[12];
+    Vec3 position;
+    float heading, pitch;
+};
+Camera OrbitCamera(int frame, int frames);
+Camera TopCamera();
+
+// object matrix = camera x model; eye = the camera position in the model's
+// own coordinates.
+void PlaceMesh(Mesh& mesh, const Camera& camera);
