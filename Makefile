@@ -49,7 +49,8 @@ $(FUZZ_BUILD)/corpus: fuzz/make-corpus.sh
 	fuzz/make-corpus.sh $@
 
 fuzz: deps $(FUZZ_BUILD)/bdf_fuzz $(FUZZ_BUILD)/corpus
-	$(FUZZ_BUILD)/bdf_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=65536 $(FUZZ_BUILD)/corpus
+	$(FUZZ_BUILD)/bdf_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -artifact_prefix=$(FUZZ_BUILD)/ \
+	    $(FUZZ_BUILD)/corpus
 
 test-fuzz:
 	$(MAKE) fuzz FUZZ_SECONDS=30

@@ -54,7 +54,10 @@ struct Parser {
     Tokens tokens;
     State state = kFindBoundingBox;
     int currentCode = 0;
-    int glyphCount = 0;
+    int glyphCount = 0;        // codes that have a glyph
+    int nextSlot = 0;          // slots 0 .. nextSlot - 1 have been handed out
+    int freeSlots[256] = {};   // handed-out slots whose glyph was dropped
+    int freeCount = 0;
     int bytesPerRow = 0;
     BitmapFont* font = nullptr;
 
@@ -87,22 +90,28 @@ struct Parser {
         if (code < 0 || code > 255) return kFindEncoding;
         currentCode = static_cast<int>(code);
         if (font->glyphOffsets[currentCode] == kNoGlyph) {
-            font->glyphOffsets[currentCode] = static_cast<uint16_t>(font->bytesPerGlyph * glyphCount);
+            int slot = freeCount > 0 ? freeSlots[--freeCount] : nextSlot++;
+            font->glyphOffsets[currentCode] = static_cast<uint16_t>(font->bytesPerGlyph * slot);
             ++glyphCount;
         }
         std::memset(glyph(currentCode), 0, static_cast<size_t>(font->bytesPerGlyph));
         return kInGlyph;
     }
 
-    // A glyph without a usable bitmap: its code has no glyph. Its slot is
-    // handed out again only when it is the last one handed out; a re-read
-    // code's slot in the middle of the store stays unused, so that no other
-    // glyph is overwritten.
+    // A glyph without a usable bitmap: its code has no glyph, and its slot
+    // goes to the next new code. The last slot handed out is simply taken
+    // back; one in the middle of the store (a re-read code's) is kept on a
+    // free list, so that a later code never shares the slot of a glyph that
+    // is still there, and at most 256 slots are ever handed out.
     State dropGlyph()
     {
-        uint16_t offset = font->glyphOffsets[currentCode];
+        int slot = font->glyphOffsets[currentCode] / font->bytesPerGlyph;
         font->glyphOffsets[currentCode] = kNoGlyph;
-        if (offset == font->bytesPerGlyph * (glyphCount - 1)) --glyphCount;
+        --glyphCount;
+        if (slot == nextSlot - 1)
+            --nextSlot;
+        else
+            freeSlots[freeCount++] = slot;
         return kFindEncoding;
     }
 

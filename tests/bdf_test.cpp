@@ -112,6 +112,26 @@ TEST(BdfLoader, DroppedGlyphsNeverOverwriteOthers)
     EXPECT_EQ(middle.rows(67), (std::vector<int>{9, 8, 7}));
 }
 
+TEST(BdfLoader, RepeatedDropsNeverRunPastTheStore)
+{
+    // Found by the fuzzer: a code read again and dropped, over and over,
+    // while other glyphs stay in the store.
+    std::string text = kHeader + Glyph(1, "01\n02\n03\n");
+    for (int i = 0; i < 600; ++i)
+        text += Glyph(65, "04\n05\n06\n") + Glyph(66 + i % 100, "07\n08\n09\n") + "ENCODING 65\nENDCHAR\n";
+    Font font(text);
+    ASSERT_NE(font.font, nullptr);
+    EXPECT_EQ(font.rows(1), (std::vector<int>{3, 2, 1}));
+    EXPECT_EQ(font.font->glyphOffsets[65], kNoGlyph);
+    for (int code = 66; code < 166; ++code) EXPECT_EQ(font.rows(code), (std::vector<int>{9, 8, 7})) << code;
+    std::set<int> slots;
+    for (uint16_t offset : font.font->glyphOffsets) {
+        if (offset != kNoGlyph) {
+            EXPECT_TRUE(slots.insert(offset).second) << "slot " << offset << " shared";
+        }
+    }
+}
+
 TEST(BdfLoader, InvalidDigitsDropOrCutTheGlyph)
 {
     Font first(kHeader + Glyph(65, "gg\n02\n03\n") + Glyph(66, "01\n02\n03\n"));
