@@ -25,8 +25,17 @@ constexpr int32_t kFrameMilliseconds = 40;
 // one channel agree on it.
 constexpr int32_t kInsetMode = 0x011;
 
+// The module of the build tree, or the one installed beside the viewer.
+std::string DefaultModule()
+{
+    if (std::filesystem::exists(ZQGD_MODULE_PATH)) return ZQGD_MODULE_PATH;
+    std::error_code error;
+    std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    return (self.parent_path() / ZQGD_INSTALLED_MODULE).lexically_normal().string();
+}
+
 struct Options {
-    std::string module = ZQGD_MODULE_PATH;
+    std::string module = DefaultModule();
     std::string out;
     SceneOptions scene;
     int frames = 24;
