@@ -107,7 +107,11 @@ TEST_F(ViewerTest, OffscreenFramesShowTheScene)
 
 TEST_F(ViewerTest, WindowUnderXvfbShowsTheScene)
 {
-    Outcome run = Viewer("--window --frames 2 --out " + directory.string(), "xvfb-run -a");
+    // Mesa unloads its X11 driver when the display is terminated at exit, so
+    // a leak checker cannot tell its allocations from ours: it is off here
+    // (the memory manager's own accounting still covers the driver).
+    Outcome run = Viewer("--window --frames 2 --out " + directory.string(),
+                         "ASAN_OPTIONS=detect_leaks=0 xvfb-run -a");
     ASSERT_EQ(run.status, 0) << run.output;
     ExpectScene((directory / "frame-0001.png").string());
 }

@@ -329,9 +329,19 @@ int main(int argc, char** argv)
     }
     PrintDescription(module);
     std::string error;
-    Viewer viewer(options, module);
-    if (!viewer.Start(error) || !viewer.Run(error)) {
+    bool done = false;
+    {
+        Viewer viewer(options, module);
+        done = viewer.Start(error) && viewer.Run(error);
+    }
+    if (!done) {
         std::fprintf(stderr, "\nzqviewer: %s\n", error.c_str());
+        return 1;
+    }
+    // Everything the driver allocated went back when the views and the
+    // channel closed.
+    if (MMLiveBlocks() != 0) {
+        std::fprintf(stderr, "zqviewer: %u memory blocks still allocated after closing\n", MMLiveBlocks());
         return 1;
     }
     return 0;
