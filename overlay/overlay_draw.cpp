@@ -31,14 +31,28 @@ void PlaceCursor(ChannelRecord* channel, int64_t x, int64_t y)
     channel->cursorY = ClampToWindow(y, channel->frameFormat.height);
 }
 
+struct ChannelMadeCurrent {
+    explicit ChannelMadeCurrent(ChannelRecord* channel) { MakeChannelCurrent(StateOf(channel)); }
+};
+
+// For the span of a primitive: the channel current, the overlay set up and
+// the pen colour current.
+class PenDrawing : ChannelMadeCurrent {
+public:
+    explicit PenDrawing(ChannelRecord* channel) : ChannelMadeCurrent(channel), scope_(StateOf(channel))
+    {
+        glColor3fv(channel->penColour);
+    }
+
+private:
+    OverlayScope scope_;
+};
+
 }  // namespace
 
 void DrawCircle(ChannelRecord* channel, uint32_t radius, const uint32_t centre[2])
 {
-    ChannelState* state = StateOf(channel);
-    MakeChannelCurrent(state);
-    const OverlayScope scope(state);
-    glColor3fv(channel->penColour);
+    const PenDrawing pen(channel);
     const float cx = static_cast<float>(centre[0]), cy = static_cast<float>(centre[1]), r = static_cast<float>(radius);
     glBegin(GL_LINE_LOOP);
     for (float angle = 0.0f; angle < 360.0f; angle += 10.0f) {
@@ -50,10 +64,7 @@ void DrawCircle(ChannelRecord* channel, uint32_t radius, const uint32_t centre[2
 
 void DrawLine(ChannelRecord* channel, const int32_t from[2], const int32_t to[2])
 {
-    ChannelState* state = StateOf(channel);
-    MakeChannelCurrent(state);
-    const OverlayScope scope(state);
-    glColor3fv(channel->penColour);
+    const PenDrawing pen(channel);
     glBegin(GL_LINES);
     glVertex2i(from[0], from[1]);
     glVertex2i(to[0], to[1]);
@@ -64,10 +75,7 @@ void DrawLine(ChannelRecord* channel, const int32_t from[2], const int32_t to[2]
 void FillPolygon(ChannelRecord* channel, int32_t count, const int32_t* points)
 {
     if (count < 0) return;
-    ChannelState* state = StateOf(channel);
-    MakeChannelCurrent(state);
-    const OverlayScope scope(state);
-    glColor3fv(channel->penColour);
+    const PenDrawing pen(channel);
     glBegin(GL_POLYGON);
     for (int32_t i = 0; i < count; ++i) glVertex2i(points[2 * i], points[2 * i + 1]);
     glEnd();
@@ -75,10 +83,7 @@ void FillPolygon(ChannelRecord* channel, int32_t count, const int32_t* points)
 
 void FillRectangle(ChannelRecord* channel, const int32_t corner[2], const int32_t opposite[2])
 {
-    ChannelState* state = StateOf(channel);
-    MakeChannelCurrent(state);
-    const OverlayScope scope(state);
-    glColor3fv(channel->penColour);
+    const PenDrawing pen(channel);
     glRecti(corner[0], corner[1], opposite[0], opposite[1]);
 }
 

@@ -41,6 +41,29 @@ protected:
     }
     void TearDown() override { recorder::Stop(); }
 
+    // Defines a texture map from the image, without a transparent colour.
+    TextureDefinition DefineTexture(HostImage& image, int32_t id, uint32_t flags)
+    {
+        TextureDefinition definition{};
+        definition.image = image.bitmap;
+        definition.operation = ZQGD_DEFINE_TEXTURE;
+        definition.flags = flags;
+        definition.keyRed = 256;
+        definition.textureMatrix[0] = definition.textureMatrix[4] = definition.textureMatrix[8] = 1;
+        EXPECT_EQ(channel.ops.DefineTexture(&channel.record, id, &definition, 1), 0);
+        return definition;
+    }
+
+    // Makes a material white and textured with the id.
+    void TexturedWhite(uint32_t index, int32_t id)
+    {
+        MaterialEntry& material = materials.entries[index];
+        material = MaterialEntry{};
+        material.colour[0] = material.colour[1] = material.colour[2] = 1;
+        material.textured = 1;
+        material.textureId = id;
+    }
+
     // Sets the mode, begins a frame, draws the object with the renderer and
     // returns what the view shows.
     Image draw(int renderer, int32_t mode, GeometryBlock* block)
@@ -197,12 +220,7 @@ TEST_F(RenderTest, OutlinesLeaveOutHiddenEdges)
 TEST_F(RenderTest, CallSequencesOfTheThreeExamples)
 {
     HostImage image(2, 2, 32, 0xFF, 0xFF00, 0xFF0000);
-    TextureDefinition definition{};
-    definition.image = image.bitmap;
-    definition.operation = ZQGD_DEFINE_TEXTURE;
-    definition.keyRed = 256;
-    definition.textureMatrix[0] = definition.textureMatrix[4] = definition.textureMatrix[8] = 1;
-    ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 3, &definition, 1), 0);
+    DefineTexture(image, 3, 0);
     materials.entries[2].textured = 1;
     materials.entries[2].textureId = 3;
 
@@ -271,17 +289,9 @@ TEST_F(RenderTest, TexturesAndTheirCoordinateTransform)
     image.set(1, 0, 0x00FF00);  // green
     image.set(0, 1, 0xFF0000);  // blue
     image.set(1, 1, 0xFFFFFF);  // white
-    TextureDefinition definition{};
-    definition.image = image.bitmap;
-    definition.operation = ZQGD_DEFINE_TEXTURE;
-    definition.flags = ZQGD_TEXTURE_MODULATE | ZQGD_TEXTURE_CLAMP_S | ZQGD_TEXTURE_CLAMP_T;
-    definition.keyRed = 256;
-    definition.textureMatrix[0] = definition.textureMatrix[4] = definition.textureMatrix[8] = 1;
-    ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 7, &definition, 1), 0);
-    materials.entries[1] = MaterialEntry{};
-    materials.entries[1].colour[0] = materials.entries[1].colour[1] = materials.entries[1].colour[2] = 1;
-    materials.entries[1].textured = 1;
-    materials.entries[1].textureId = 7;
+    TextureDefinition definition =
+        DefineTexture(image, 7, ZQGD_TEXTURE_MODULATE | ZQGD_TEXTURE_CLAMP_S | ZQGD_TEXTURE_CLAMP_T);
+    TexturedWhite(1, 7);
     TestObject object;
     object.square(20, 5, 1);
     Image drawn = draw(0, 1, object.finish());
@@ -499,17 +509,8 @@ TEST_F(RenderTest, CacheHitAfterAnOutlineStillDrawsTextured)
 {
     HostImage image(2, 2, 32, 0xFF, 0xFF00, 0xFF0000);
     for (uint32_t i = 0; i < 4; ++i) image.set(i % 2, i / 2, 0x00FF00);
-    TextureDefinition definition{};
-    definition.image = image.bitmap;
-    definition.operation = ZQGD_DEFINE_TEXTURE;
-    definition.flags = ZQGD_TEXTURE_MODULATE;
-    definition.keyRed = 256;
-    definition.textureMatrix[0] = definition.textureMatrix[4] = definition.textureMatrix[8] = 1;
-    ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 4, &definition, 1), 0);
-    materials.entries[1] = MaterialEntry{};
-    materials.entries[1].colour[0] = materials.entries[1].colour[1] = materials.entries[1].colour[2] = 1;
-    materials.entries[1].textured = 1;
-    materials.entries[1].textureId = 4;
+    DefineTexture(image, 4, ZQGD_TEXTURE_MODULATE);
+    TexturedWhite(1, 4);
     TestObject object;
     object.square(10, 5, 1);
     GeometryBlock* block = object.finish();
