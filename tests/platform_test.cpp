@@ -4,6 +4,9 @@
 
 #include <GL/gl.h>
 
+#include <cstdlib>
+#include <vector>
+
 #include "zqgd/platform.h"
 
 namespace {
@@ -133,6 +136,46 @@ TEST_F(PlatformTest, GetProcAddressFindsTheGlLibraryOnly)
     ASSERT_NE(gl, nullptr);
     EXPECT_NE(GetProcAddress(gl, "glBindTexture"), nullptr);
     EXPECT_EQ(GetProcAddress(gl, "noSuchFunction"), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// Runs under Xvfb (see tests/CMakeLists.txt): the x11 backend draws into a
+// real window, and what is swapped shows on the X display.
+TEST(X11Backend, SwappedFramesShowInTheWindow)
+{
+    if (std::getenv("ZQGD_TEST_X11") == nullptr) GTEST_SKIP() << "run under Xvfb by the platform_x11 test";
+    ASSERT_EQ(ZqSelectBackend(ZQ_BACKEND_X11, nullptr), 0);
+    EXPECT_EQ(ZqCurrentBackend(), ZQ_BACKEND_X11);
+    HWND window = ZqCreateWindow(48, 32, "x11");
+    ASSERT_NE(window, nullptr);
+    HDC dc = GetDC(window);
+    int count = DescribePixelFormat(dc, 1, sizeof(PIXELFORMATDESCRIPTOR), nullptr);
+    ASSERT_GE(count, 2);
+    PIXELFORMATDESCRIPTOR format{};
+    DescribePixelFormat(dc, 1, sizeof format, &format);
+    ASSERT_TRUE(format.dwFlags & PFD_DOUBLEBUFFER);
+    ASSERT_TRUE(SetPixelFormat(dc, 1, &format));
+    HGLRC context = wglCreateContext(dc);
+    ASSERT_NE(context, nullptr);
+    ASSERT_TRUE(wglMakeCurrent(dc, context));
+    glClearColor(1, 0, 1, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    EXPECT_TRUE(SwapBuffers(dc));
+    std::vector<uint8_t> shown(48 * 32 * 4);
+    ASSERT_EQ(ZqReadFrontImage(window, shown.data(), 48, 32), 0);
+    EXPECT_EQ(shown[0], 255);
+    EXPECT_EQ(shown[1], 0);
+    EXPECT_EQ(shown[2], 255);
+    ZqEvent event;
+    while (ZqPollEvent(window, &event)) {
+    }
+    wglMakeCurrent(dc, nullptr);
+    wglDeleteContext(context);
+    ReleaseDC(window, dc);
+    ZqDestroyWindow(window);
 }
 
 }  // namespace
