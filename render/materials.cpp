@@ -40,9 +40,16 @@ float MaterialAlpha(ChannelState* channel, const MaterialEntry* material)
     return transparent ? 1.0f - material->transparency : 1.0f;
 }
 
+// A cache hit loads nothing, but switches blending again through the flag:
+// an outline renderer or the light points may have switched it off since,
+// and a transparent material must still blend. When nothing changed that is
+// one comparison and no GL call.
 void ApplyMaterial(ChannelState* channel, ViewState* view, const MaterialEntry* material)
 {
-    if (material == view->lastMaterial) return;
+    if (material == view->lastMaterial) {
+        SwitchCapability(channel->blendEnabled, GL_BLEND, material->transparency > 0.0f);
+        return;
+    }
     view->lastMaterial = material;
     float alpha = MaterialAlpha(channel, material);
     const float* colour = material->colour;

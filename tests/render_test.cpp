@@ -523,6 +523,24 @@ TEST_F(RenderTest, CacheHitAfterAnOutlineStillDrawsTextured)
     EXPECT_TRUE(Near(channel.drawn().at(30, 30), {0, 255, 0}, 3));
 }
 
+TEST_F(RenderTest, CachedTransparentMaterialStillBlendsAfterAnOutline)
+{
+    materials.entries[1].transparency = 0.5f;
+    TestObject object;
+    object.square(10, 5, 1);
+    GeometryBlock* block = object.finish();
+    view->ops.SetRenderMode(&view->record, 0);
+    view->clearTo(1, 1, 1, 0);
+    kRendererTable[8](&view->record, nullptr, block);
+    kRendererTable[9](&view->record, nullptr, block);  // switches blending off
+    EXPECT_EQ(channel.state()->blendEnabled, 0);
+    recorder::Start();
+    kRendererTable[8](&view->record, nullptr, block);
+    EXPECT_EQ(recorder::Count("glMaterialfv"), 0u) << "the material stays cached";
+    EXPECT_EQ(recorder::Count("glEnable", {GL_BLEND}), 1u);
+    EXPECT_EQ(channel.state()->blendEnabled, 1);
+}
+
 TEST_F(RenderTest, UndefinedTexturesAreRequestedOncePerRun)
 {
     static int calls = 0;
