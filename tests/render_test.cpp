@@ -532,7 +532,7 @@ TEST_F(RenderTest, CachedTransparentMaterialStillBlendsAfterAnOutline)
     view->ops.SetRenderMode(&view->record, 0);
     view->clearTo(1, 1, 1, 0);
     kRendererTable[8](&view->record, nullptr, block);
-    kRendererTable[9](&view->record, nullptr, block);  // switches blending off
+    kRendererTable[1](&view->record, nullptr, block);  // an unlit outline switches blending off
     EXPECT_EQ(channel.state()->blendEnabled, 0);
     recorder::Start();
     kRendererTable[8](&view->record, nullptr, block);
