@@ -8,7 +8,6 @@
 namespace {
 
 constexpr uint32_t kRedMask = 0x000000FF, kGreenMask = 0x0000FF00, kBlueMask = 0x00FF0000;
-constexpr float kTwoPi = 6.2831855f;
 constexpr uint32_t kMaxKey = 255;
 
 // The driver's own layout, which needs no conversion: packed 32-bit RGBA.
@@ -22,14 +21,6 @@ bool InDriverFormat(const Bitmap& image)
 // An image with a zero side or without pixels is refused before anything
 // is changed.
 bool Acceptable(const Bitmap& image) { return image.width != 0 && image.height != 0 && image.pixels != nullptr; }
-
-// A backdrop angle brought into 0..2 pi.
-float NormaliseAngle(float angle)
-{
-    if (angle < 0.0f) return static_cast<float>(std::fmod(angle, kTwoPi) + kTwoPi);
-    if (angle > kTwoPi) return static_cast<float>(std::fmod(angle, kTwoPi));
-    return angle;
-}
 
 // A bound texture or a backdrop that is about to go must not stay in any
 // view's per-frame cache.
@@ -252,8 +243,8 @@ int32_t DefineBackdrop(ChannelRecord* channel, int32_t id, const TextureDefiniti
         }
         if (!FlipRows(entry)) return Discard(channel, &state->backdropList, id);
     }
-    entry->horizontalAngle = NormaliseAngle(definition->horizontalAngle);
-    entry->verticalAngle = NormaliseAngle(definition->verticalAngle);
+    entry->horizontalAngle = NormaliseBackdropAngle(definition->horizontalAngle);
+    entry->verticalAngle = NormaliseBackdropAngle(definition->verticalAngle);
     entry->angularWidth = definition->angularWidth;
     RefreshBackgrounds(channel);
     return ZQGD_OK;
@@ -333,6 +324,15 @@ int32_t DefineTexture(ChannelRecord* channel, int32_t id, TextureDefinition* def
     case ZQGD_DEFINE_TEXTURE: return DefineTextureMap(channel, id, definition, newImage);
     default: return ZQGD_OK;
     }
+}
+
+float NormaliseBackdropAngle(float angle)
+{
+    constexpr float kTwoPi = 6.2831855f;
+    if (!std::isfinite(angle)) return 0.0f;
+    if (angle < 0.0f) return static_cast<float>(std::fmod(angle, kTwoPi) + kTwoPi);
+    if (angle > kTwoPi) return static_cast<float>(std::fmod(angle, kTwoPi));
+    return angle;
 }
 
 void DeleteTexture(ChannelRecord* channel, int32_t id)

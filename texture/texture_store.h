@@ -23,6 +23,10 @@ struct TextureEntry {
     float textureMatrix[9];    // valid when matrixIsIdentity is 0
 };
 
+// A backdrop angle brought into 0 .. 2 pi (the single-precision 2 pi); NaN
+// and infinite angles carry no direction and are taken as 0.
+float NormaliseBackdropAngle(float angle);
+
 int32_t DefineTexture(ChannelRecord* channel, int32_t id, TextureDefinition* definition, uint32_t newImage);
 void DeleteTexture(ChannelRecord* channel, int32_t id);
 

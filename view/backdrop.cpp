@@ -15,15 +15,6 @@ constexpr float kPi = 3.1415927f;
 constexpr float kTwoPi = 6.2831855f;
 constexpr float kMinAngularWidth = 0.000001f;
 
-// NaN and infinite angles carry no direction; they are taken as 0.
-float NormaliseAngle(float angle)
-{
-    if (!std::isfinite(angle)) return 0.0f;
-    if (angle < 0.0f) return static_cast<float>(std::fmod(angle, kTwoPi) + kTwoPi);
-    if (angle > kTwoPi) return static_cast<float>(std::fmod(angle, kTwoPi));
-    return angle;
-}
-
 // Truncates toward zero into the 32-bit range; NaN gives 0.
 int32_t ToOffset(double value)
 {
@@ -74,7 +65,7 @@ void SetBackdropAngles(ViewRecord* view, float vertical, float horizontal)
     ViewState* state = StateOf(descriptor);
     const TextureEntry* backdrop = state->backdrop;
     if (state->backgroundKind == 0 || backdrop == nullptr) return;
-    float v = NormaliseAngle(vertical), h = NormaliseAngle(horizontal);
+    float v = NormaliseBackdropAngle(vertical), h = NormaliseBackdropAngle(horizontal);
     float dv = v - backdrop->verticalAngle;
     if (dv > kPi) dv -= kTwoPi;
     float dh = h - backdrop->horizontalAngle;
