@@ -4,6 +4,7 @@
 #include "channel.h"
 #include "overlay/overlay.h"
 #include "texture/texture_store.h"
+#include "view/view.h"
 
 namespace {
 
@@ -43,7 +44,7 @@ int32_t CloseChannel(ChannelRecord* channel)
     ChannelState* state = StateOf(channel);
     gluDeleteQuadric(state->quadric);
     DiscardTextureStores(state);
-    _ZqGDeleteList(&state->viewList);
+    DiscardViews(state);
     _ZqGDeleteList(&state->spareList);
     DiscardFonts(state);
     if (currentChannel == state) {

@@ -73,6 +73,23 @@ TEST_F(ViewTest, OpenHandsOverTheTableAndCloseTakesEverythingBack)
     EXPECT_EQ(MMLiveBlocks(), blocks);
 }
 
+TEST_F(ViewTest, ClosingTheChannelReleasesViewsLeftOpen)
+{
+    uint32_t blocks = MMLiveBlocks();
+    ViewDescriptor descriptor{};
+    {
+        TestChannel channel;
+        ASSERT_EQ(channel.open(), 0);
+        ViewRecord record{nullptr, nullptr, 0, &descriptor, &channel.record};
+        ViewOps ops{};
+        ASSERT_EQ(channel.ops.OpenView(&record, &ops), 0);
+        ASSERT_NE(descriptor.state, nullptr);
+        channel.close();
+    }
+    EXPECT_EQ(descriptor.state, nullptr);
+    EXPECT_EQ(MMLiveBlocks(), blocks);
+}
+
 TEST_F(ViewTest, OpenFailsCleanlyWhenMemoryRunsOut)
 {
     TestChannel channel;

@@ -38,6 +38,9 @@ int32_t SetViewPosition(ViewRecord* view, int32_t x, int32_t y);
 int32_t SetViewSize(ViewRecord* view, uint32_t width, uint32_t height);
 void QueryPair(ViewRecord* view, int32_t pair[2]);
 void UpdateOverlayExtent(ChannelRecord* channel);
+// Frees the state of views the host left open and empties the view list;
+// their display lists go with the context.
+void DiscardViews(ChannelState* channel);
 
 int32_t SetRenderMode(ViewRecord* view, int32_t mode);
 // The RendererTable index of a mode: 4 x shading group + 1 for outlines + 2

@@ -67,6 +67,16 @@ int32_t CloseView(ViewRecord* view)
     return ZQGD_OK;
 }
 
+void DiscardViews(ChannelState* channel)
+{
+    for (auto* item = static_cast<ViewDescriptor**>(_ZqGFirstListItem(&channel->viewList)); item != nullptr;
+         item = static_cast<ViewDescriptor**>(_ZqGNextListItem(&channel->viewList))) {
+        MMfree((*item)->state);
+        (*item)->state = nullptr;
+    }
+    _ZqGDeleteList(&channel->viewList);
+}
+
 int32_t SetViewPosition(ViewRecord* view, int32_t x, int32_t y)
 {
     view->view->x = x;
