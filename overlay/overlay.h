@@ -12,6 +12,13 @@ struct FontEntry {
     char* fileName;  // as the host passed it
 };
 
+// A coordinate computed from host values, held to the 32-bit range so that
+// no sum overflows.
+inline GLint OverlayCoordinate(int64_t value)
+{
+    return static_cast<GLint>(value > INT32_MAX ? INT32_MAX : (value < INT32_MIN ? INT32_MIN : value));
+}
+
 int32_t LoadFont(ChannelRecord* channel, int32_t fontId, const char* fileName);
 void SelectFont(ChannelRecord* channel, int32_t fontId);
 // Frees every font and its name, then the list.

@@ -92,20 +92,23 @@ void DrawCursor(ChannelRecord* channel)
     if (channel->cursorVisible == 0) return;
     const OverlayScope scope(StateOf(channel));
     glColor3fv(channel->cursorColour);
-    const int32_t x = channel->cursorX, y = channel->cursorY, s = channel->cursorSize;
+    const int64_t s = channel->cursorSize;
+    const GLint x = channel->cursorX, y = channel->cursorY;
+    const GLint left = OverlayCoordinate(x - s), right = OverlayCoordinate(x + s);
+    const GLint top = OverlayCoordinate(y - s), bottom = OverlayCoordinate(y + s);
     if (channel->cursorStyle == 0) {
         glBegin(GL_LINES);
-        glVertex2i(x - s, y);
-        glVertex2i(x + s, y);
-        glVertex2i(x, y + s);
-        glVertex2i(x, y - s);
+        glVertex2i(left, y);
+        glVertex2i(right, y);
+        glVertex2i(x, bottom);
+        glVertex2i(x, top);
         glEnd();
     } else if (channel->cursorStyle == 1) {
         glBegin(GL_LINE_LOOP);
-        glVertex2i(x - s, y - s);
-        glVertex2i(x + s, y - s);
-        glVertex2i(x + s, y + s);
-        glVertex2i(x - s, y + s);
+        glVertex2i(left, top);
+        glVertex2i(right, top);
+        glVertex2i(right, bottom);
+        glVertex2i(left, bottom);
         glEnd();
     }
 }

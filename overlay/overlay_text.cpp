@@ -14,15 +14,16 @@ void DrawOverlayText(ChannelRecord* channel, const int32_t position[2], const ch
     MakeChannelCurrent(state);
     const OverlayScope scope(state);
     const BitmapFont* font = entry->font;
-    const int32_t x = position[0], y = position[1];
-    const int32_t w = font->glyphWidth, h = font->glyphHeight;
+    const int64_t x = position[0], y = position[1];
+    const GLint w = font->glyphWidth, h = font->glyphHeight;
+    const GLint bottom = OverlayCoordinate(y + h);
     if (channel->transparentText == 0) {
         glColor3fv(channel->backColour);
-        int64_t right = int64_t{x} + int64_t{w} * static_cast<int64_t>(length);
-        glRecti(x, y, static_cast<GLint>(right > INT32_MAX ? INT32_MAX : right), y + h);
+        glRecti(OverlayCoordinate(x), OverlayCoordinate(y), OverlayCoordinate(x + int64_t{w} * int64_t(length)),
+                bottom);
     }
     glColor3fv(channel->penColour);
-    glRasterPos2i(x, y + h);
+    glRasterPos2i(OverlayCoordinate(x), bottom);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, w);
     for (size_t i = 0; i < length; ++i) {
         uint16_t offset = font->glyphOffsets[static_cast<unsigned char>(text[i])];

@@ -206,6 +206,15 @@ TEST_F(OverlayTest, CursorCrossAndBox)
     EXPECT_TRUE(LineAt(shown, 28, 15, {255, 0, 0}, false)) << "top side";
     EXPECT_TRUE(Near(at(shown, 30, 20), kBlack)) << "inside";
 
+    // Sizes and positions at the ends of the range draw without overflow.
+    channel.ops.SetCursorStyle(&channel.record, 0, INT32_MAX, nullptr);
+    recorder::Start();
+    channel.ops.EndFrame(&channel.record);
+    EXPECT_EQ(recorder::Count("glVertex2i", {INT32_MAX, 20}), 1u);
+    const int32_t extreme[2] = {INT32_MAX, INT32_MAX};
+    channel.ops.SetTextTransparent(&channel.record, 0);
+    channel.ops.DrawOverlayText(&channel.record, extreme, "AB");
+
     // Another style draws nothing but still saves and restores.
     channel.ops.SetCursorStyle(&channel.record, 2, 5, nullptr);
     recorder::Start();
