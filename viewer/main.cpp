@@ -96,12 +96,15 @@ public:
             ops_.EndFrame(&channel_);
             if (!options_.out.empty() && !WritePicture(frame, error)) return false;
             lastFrameMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count();
-            std::printf("\rframe %d/%d  %.1f ms", frame + 1, options_.frames, lastFrameMs);
+            // On a terminal the progress line is rewritten in place.
+            std::printf(interactive_ ? "\rframe %d/%d  %.1f ms" : "frame %d/%d  %.1f ms\n", frame + 1,
+                        options_.frames, lastFrameMs);
             std::fflush(stdout);
         }
         double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         double polygons = double(scene_.PolygonCount()) * 2 * frame;  // both views draw every object
-        std::printf("\n%d frames in %.2f s: %.1f frames per second, %.0f polygons per second\n", frame, seconds,
+        std::printf("%s%d frames in %.2f s: %.1f frames per second, %.0f polygons per second\n",
+                    interactive_ ? "\n" : "", frame, seconds,
                     seconds > 0 ? frame / seconds : 0.0, seconds > 0 ? polygons / seconds : 0.0);
         if (!options_.out.empty()) std::printf("pictures written to %s/\n", options_.out.c_str());
         return true;
@@ -289,6 +292,7 @@ private:
     SceneView main_, map_;
     bool quit_ = false;
     bool cursorFromMouse_ = false;
+    const bool interactive_ = isatty(STDOUT_FILENO) != 0;
 };
 
 void PrintDescription(const DriverModule& module)
