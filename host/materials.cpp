@@ -1,6 +1,6 @@
-// The host's material table. A host fills it with its materials; empty until
-// then, so every lookup falls back to index 0 of a null array and the host
-// must set it before drawing lit geometry.
+// The host's material table. A host fills it with its materials; until it
+// does, the table is empty (no entries) and the driver draws with a plain
+// opaque white.
 #include "zqgd/host.h"
 
 extern "C" {
