@@ -68,6 +68,7 @@ struct HostSnapshot {
 
 extern "C" ZQGD_EXPORT DriverDescription* ZqGDDescription(DriverDescription* description)
 {
+    if (description == nullptr) return nullptr;
     int bits = DesktopBitsPerPixel();
     description->description = static_cast<char*>(MMmalloc(kDescriptionSize));
     if (description->description != nullptr)
@@ -89,6 +90,9 @@ extern "C" ZQGD_EXPORT DriverDescription* ZqGDDescription(DriverDescription* des
 extern "C" ZQGD_EXPORT int32_t ZqGDOpenChannel(ChannelRecord* channel, ChannelRequest* request,
                                                ChannelOps* opsDestination, TextureLoadCallback textureLoad)
 {
+    // Records the host did not give cannot be filled: refused before anything.
+    if (channel == nullptr || request == nullptr || opsDestination == nullptr || request->window == nullptr)
+        return ZQGD_FAILED;
     auto* state = static_cast<ChannelState*>(MMmalloc(sizeof(ChannelState)));
     if (state == nullptr) return ZQGD_FAILED;
     InitialiseState(state, request, textureLoad);

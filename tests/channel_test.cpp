@@ -386,6 +386,20 @@ TEST_F(ChannelTest, OpenFailsCleanlyWithoutPixelFormatsOrContext)
     }
 }
 
+TEST_F(ChannelTest, MissingRecordsAreRefused)
+{
+    Holdings before;
+    TestChannel channel;
+    EXPECT_EQ(ZqGDOpenChannel(nullptr, &channel.request, &channel.ops, nullptr), 1);
+    EXPECT_EQ(ZqGDOpenChannel(&channel.record, nullptr, &channel.ops, nullptr), 1);
+    EXPECT_EQ(ZqGDOpenChannel(&channel.record, &channel.request, nullptr, nullptr), 1);
+    channel.request.window = nullptr;
+    EXPECT_EQ(ZqGDOpenChannel(&channel.record, &channel.request, &channel.ops, nullptr), 1);
+    EXPECT_EQ(channel.record.driverState, nullptr);
+    EXPECT_EQ(ZqGDDescription(nullptr), nullptr);
+    EXPECT_EQ(Holdings{}, before);
+}
+
 TEST_F(ChannelTest, OpenFailsCleanlyAtEveryAllocation)
 {
     InstallFormats({Rgb332(true)});
