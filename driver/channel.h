@@ -46,6 +46,24 @@ inline ChannelState* StateOf(const ChannelRecord* channel)
     return static_cast<ChannelState*>(channel->driverState);
 }
 
+// Calls visit with every payload of the list, in list order, as a Payload*.
+template <typename Payload, typename Visit>
+void ForEachItem(KeyedList* list, Visit visit)
+{
+    for (void* item = _ZqGFirstListItem(list); item != nullptr; item = _ZqGNextListItem(list))
+        visit(static_cast<Payload*>(item));
+}
+
+// Stores a colour with every component held to 0..1: above 1 gives 1;
+// below 0, and NaN, give 0.
+inline void StoreClampedColour(float destination[3], const float colour[3])
+{
+    for (int i = 0; i < 3; ++i) {
+        float c = colour[i];
+        destination[i] = c > 1.0f ? 1.0f : (c >= 0.0f ? c : 0.0f);
+    }
+}
+
 // The table that open copies into the host's memory.
 extern const ChannelOps kChannelOps;
 

@@ -59,9 +59,7 @@ void SelectFont(ChannelRecord* channel, int32_t fontId)
 
 void DiscardFonts(ChannelState* state)
 {
-    for (auto* entry = static_cast<FontEntry*>(_ZqGFirstListItem(&state->fontList)); entry != nullptr;
-         entry = static_cast<FontEntry*>(_ZqGNextListItem(&state->fontList)))
-        Release(entry);
+    ForEachItem<FontEntry>(&state->fontList, Release);
     _ZqGDeleteList(&state->fontList);
     state->currentFont = nullptr;
 }

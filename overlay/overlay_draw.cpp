@@ -8,15 +8,6 @@ namespace {
 
 constexpr float kDegreesToRadians = 0.017453292f;
 
-// Above 1 gives 1; below 0, and NaN, give 0.
-void StoreClamped(float destination[3], const float colour[3])
-{
-    for (int i = 0; i < 3; ++i) {
-        float c = colour[i];
-        destination[i] = c > 1.0f ? 1.0f : (c >= 0.0f ? c : 0.0f);
-    }
-}
-
 // The upper bound is tested first, so an empty window clamps to 0.
 int32_t ClampToWindow(int64_t value, uint32_t extent)
 {
@@ -128,8 +119,8 @@ void SetTextTransparent(ChannelRecord* channel, int32_t transparent) { channel->
 
 void SetPenColours(ChannelRecord* channel, const float pen[3], const float back[3])
 {
-    if (pen != nullptr) StoreClamped(channel->penColour, pen);
-    if (back != nullptr) StoreClamped(channel->backColour, back);
+    if (pen != nullptr) StoreClampedColour(channel->penColour, pen);
+    if (back != nullptr) StoreClampedColour(channel->backColour, back);
 }
 
 // The size is kept odd so that the cursor has a centre pixel.
@@ -137,7 +128,7 @@ void SetCursorStyle(ChannelRecord* channel, int32_t style, int32_t size, const f
 {
     channel->cursorStyle = style;
     channel->cursorSize = size | 1;
-    if (colour != nullptr) StoreClamped(channel->cursorColour, colour);
+    if (colour != nullptr) StoreClampedColour(channel->cursorColour, colour);
 }
 
 void SetCursorVisible(ChannelRecord* channel, int32_t visible) { channel->cursorVisible = visible; }

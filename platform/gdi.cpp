@@ -13,8 +13,6 @@ bool LiveWindow(HWND window)
     return window == &platform.desktopWindow || platform.windows.count(window) != 0;
 }
 
-bool LiveDc(HDC dc) { return ThePlatform().deviceContexts.count(dc) != 0; }
-
 bool LivePalette(HPALETTE palette)
 {
     Platform& platform = ThePlatform();

@@ -94,6 +94,9 @@ struct Platform {
 Platform& ThePlatform();
 Backend* TheBackend();
 
+// Whether the device context was handed out by GetDC and not released.
+inline bool LiveDc(HDC dc) { return ThePlatform().deviceContexts.count(dc) != 0; }
+
 // The pixel formats the device reports now.
 const std::vector<PIXELFORMATDESCRIPTOR>& DeviceFormats();
 // The EGL config that renders a pixel format: its own, or the nearest RGBA one.

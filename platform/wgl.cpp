@@ -14,8 +14,6 @@ thread_local HGLRC currentContext = nullptr;
 // The one module handle the platform knows: the process's GL library.
 HINSTANCE__* GlModule() { return reinterpret_cast<HINSTANCE__*>(GlLibrary()); }
 
-bool LiveDc(HDC dc) { return ThePlatform().deviceContexts.count(dc) != 0; }
-
 // A window of a single-buffered format starts drawing and reading in its
 // front buffer, as it does on Windows; EGL surfaces start in the back one.
 void SetDefaultBuffers(HWND window, HGLRC context)

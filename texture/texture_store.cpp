@@ -26,12 +26,11 @@ bool Acceptable(const Bitmap& image) { return image.width != 0 && image.height !
 // view's per-frame cache.
 void ForgetCachedTextures(ChannelState* state)
 {
-    for (auto* item = static_cast<ViewDescriptor**>(_ZqGFirstListItem(&state->viewList)); item != nullptr;
-         item = static_cast<ViewDescriptor**>(_ZqGNextListItem(&state->viewList))) {
+    ForEachItem<ViewDescriptor*>(&state->viewList, [](ViewDescriptor** item) {
         ViewState* view = StateOf(*item);
         view->lastTextureId = -1;
         view->lastTexture = nullptr;
-    }
+    });
 }
 
 void ReleaseEntry(TextureEntry* entry)
@@ -304,9 +303,9 @@ void DeleteId(ChannelRecord* channel, int32_t id)
 
 void DiscardStore(KeyedList* list)
 {
-    for (auto* entry = static_cast<TextureEntry*>(_ZqGFirstListItem(list)); entry != nullptr;
-         entry = static_cast<TextureEntry*>(_ZqGNextListItem(list)))
+    ForEachItem<TextureEntry>(list, [](TextureEntry* entry) {
         if (entry->ownsPixels) ZqFDestroyBitmap(&entry->image);
+    });
     _ZqGDeleteList(list);
 }
 

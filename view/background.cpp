@@ -3,24 +3,13 @@
 #include "texture/texture_store.h"
 #include "view.h"
 
-namespace {
-
-// Above 1 gives 1; below 0, and NaN, give 0.
-float Clamp(float component)
-{
-    if (component > 1.0f) return 1.0f;
-    return component >= 0.0f ? component : 0.0f;
-}
-
-}  // namespace
-
 // The colour goes into the view's channel context, which is made current
 // first: with several channels another one may be current.
 void SetBackground(ViewRecord* view, const BackgroundRecord* background)
 {
     ViewState* state = StateOf(view->view);
     state->backgroundKind = background->kind;
-    for (int i = 0; i < 3; ++i) state->backgroundColour[i] = Clamp(background->colour[i]);
+    StoreClampedColour(state->backgroundColour, background->colour);
     state->backgroundImageId = background->imageId;
     MakeChannelCurrent(ChannelOf(view));
     glClearColor(state->backgroundColour[0], state->backgroundColour[1], state->backgroundColour[2], 1.0f);
@@ -30,19 +19,18 @@ void SetBackground(ViewRecord* view, const BackgroundRecord* background)
 void RefreshBackgrounds(ChannelRecord* channel)
 {
     ChannelState* state = StateOf(channel);
-    for (auto* item = static_cast<ViewDescriptor**>(_ZqGFirstListItem(&state->viewList)); item != nullptr;
-         item = static_cast<ViewDescriptor**>(_ZqGNextListItem(&state->viewList))) {
+    ForEachItem<ViewDescriptor*>(&state->viewList, [state](ViewDescriptor** item) {
         ViewState* view = StateOf(*item);
         view->clearRoutine = PlainClear;
         view->backdrop = nullptr;
-        if (view->backgroundKind != 1 || view->backgroundImageId == 0) continue;
+        if (view->backgroundKind != 1 || view->backgroundImageId == 0) return;
         auto* entry = static_cast<TextureEntry*>(_ZqGFindListItem(&state->backdropList, view->backgroundImageId));
-        if (entry == nullptr) continue;
+        if (entry == nullptr) return;
         view->backdrop = entry;
         view->clearRoutine = BackdropClear;
         view->backdropX = 0;
         view->backdropY = 0;
-    }
+    });
 }
 
 // The scissor rectangle of BeginView limits the clear to the view.

@@ -69,11 +69,10 @@ int32_t CloseView(ViewRecord* view)
 
 void DiscardViews(ChannelState* channel)
 {
-    for (auto* item = static_cast<ViewDescriptor**>(_ZqGFirstListItem(&channel->viewList)); item != nullptr;
-         item = static_cast<ViewDescriptor**>(_ZqGNextListItem(&channel->viewList))) {
+    ForEachItem<ViewDescriptor*>(&channel->viewList, [](ViewDescriptor** item) {
         MMfree((*item)->state);
         (*item)->state = nullptr;
-    }
+    });
     _ZqGDeleteList(&channel->viewList);
 }
 
@@ -105,14 +104,13 @@ void UpdateOverlayExtent(ChannelRecord* channel)
 {
     ChannelState* state = StateOf(channel);
     uint32_t width = 0, height = 0;
-    for (auto* item = static_cast<ViewDescriptor**>(_ZqGFirstListItem(&state->viewList)); item != nullptr;
-         item = static_cast<ViewDescriptor**>(_ZqGNextListItem(&state->viewList))) {
+    ForEachItem<ViewDescriptor*>(&state->viewList, [&](ViewDescriptor** item) {
         const ViewDescriptor* view = *item;
         uint32_t right = view->width + static_cast<uint32_t>(view->x);
         uint32_t top = static_cast<uint32_t>(view->y) + view->height;
         if (right > width) width = right;
         if (top > height) height = top;
-    }
+    });
     state->overlayWidth = width;
     state->overlayHeight = height;
 }
