@@ -51,7 +51,10 @@ int32_t CloseChannel(ChannelRecord* channel)
         wglMakeCurrent(state->deviceContext, nullptr);
         currentChannel = nullptr;
     }
-    if (wglGetCurrentContext() == state->glContext) wglMakeCurrent(state->deviceContext, nullptr);
+    if (wglGetCurrentContext() == state->glContext) {
+        wglMakeCurrent(state->deviceContext, nullptr);
+        currentChannel = nullptr;
+    }
     if (state->palette != nullptr) {
         SelectPalette(state->deviceContext, state->previousPalette, FALSE);
         DeleteObject(state->palette);

@@ -94,7 +94,10 @@ void SetInitialGlState(ChannelState* state, uint32_t bufferMode)
 void ReleaseContext(ChannelState* state)
 {
     if (state->glContext != nullptr) {
-        if (wglGetCurrentContext() == state->glContext) wglMakeCurrent(state->deviceContext, nullptr);
+        if (wglGetCurrentContext() == state->glContext) {
+            wglMakeCurrent(state->deviceContext, nullptr);
+            currentChannel = nullptr;
+        }
         if (currentChannel == state) currentChannel = nullptr;
         wglDeleteContext(state->glContext);
         state->glContext = nullptr;
@@ -130,7 +133,13 @@ bool CreateContext(ChannelRecord* channel)
         return false;
     }
     state->glContext = wglCreateContext(state->deviceContext);
-    if (state->glContext == nullptr || !wglMakeCurrent(state->deviceContext, state->glContext)) {
+    if (state->glContext == nullptr) {
+        ReleaseContext(state);
+        return false;
+    }
+    if (!wglMakeCurrent(state->deviceContext, state->glContext)) {
+        // The failed call left no context current, another channel's neither.
+        currentChannel = nullptr;
         ReleaseContext(state);
         return false;
     }

@@ -2,11 +2,10 @@
 
 ChannelState* currentChannel = nullptr;
 
-// The result of wglMakeCurrent is not looked at: a context that could be bound
-// at open can be bound again.
+// A failed wglMakeCurrent leaves no context current, so no channel is
+// current either and the next operation tries again.
 void MakeChannelCurrent(ChannelState* state)
 {
     if (currentChannel == state) return;
-    currentChannel = state;
-    wglMakeCurrent(state->deviceContext, state->glContext);
+    currentChannel = wglMakeCurrent(state->deviceContext, state->glContext) ? state : nullptr;
 }

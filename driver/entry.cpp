@@ -70,11 +70,20 @@ extern "C" ZQGD_EXPORT DriverDescription* ZqGDDescription(DriverDescription* des
 {
     if (description == nullptr) return nullptr;
     int bits = DesktopBitsPerPixel();
-    description->description = static_cast<char*>(MMmalloc(kDescriptionSize));
-    if (description->description != nullptr)
-        std::snprintf(description->description, kDescriptionSize, "Open GL %dBits/Pixel", bits);
-    description->modes = static_cast<DriverMode*>(MMmalloc(kModeCount * sizeof(DriverMode)));
-    description->modeCount = description->modes != nullptr ? kModeCount : 0;
+    // Both blocks or neither: when memory runs out the host finds no text,
+    // no modes and a mode count of 0.
+    auto* text = static_cast<char*>(MMmalloc(kDescriptionSize));
+    auto* modes = static_cast<DriverMode*>(MMmalloc(kModeCount * sizeof(DriverMode)));
+    if (text == nullptr || modes == nullptr) {
+        MMfree(text);
+        MMfree(modes);
+        text = nullptr;
+        modes = nullptr;
+    }
+    description->description = text;
+    if (text != nullptr) std::snprintf(text, kDescriptionSize, "Open GL %dBits/Pixel", bits);
+    description->modes = modes;
+    description->modeCount = modes != nullptr ? kModeCount : 0;
     for (uint32_t i = 0; i < description->modeCount; ++i)
         description->modes[i] = {0, 0, static_cast<uint32_t>(bits), 0, i + 1};
     description->hostWord4 = 0;

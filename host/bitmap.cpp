@@ -26,7 +26,7 @@ bool Usable(const Bitmap* bitmap)
     if (bitmap->bytesPerPixel < 1 || bitmap->bytesPerPixel > 4) return false;
     if (bitmap->bitsPerPixel == 0 || bitmap->bitsPerPixel > bitmap->bytesPerPixel * 8) return false;
     if (uint64_t{bitmap->width} * bitmap->bytesPerPixel > bitmap->bytesPerLine) return false;
-    return uint64_t{bitmap->bytesPerLine} * bitmap->height <= SIZE_MAX;
+    return uint64_t{bitmap->bytesPerLine} * bitmap->height <= UINT32_MAX;
 }
 
 uint32_t ReadPixel(const uint8_t* at, uint32_t bytes)
@@ -150,7 +150,7 @@ extern "C" int32_t ZqFConstructBitmap(Bitmap* bitmap, uint32_t width, uint32_t h
     uint64_t bytesPerLine = uint64_t{width} * bytesPerPixel;
     uint64_t bytes = bytesPerLine * height;
     if (width == 0 || height == 0 || bytesPerPixel < 1 || bytesPerPixel > 4 || bytesPerLine > UINT32_MAX ||
-        bytes > SIZE_MAX)
+        bytes > UINT32_MAX)
         return 1;
     bitmap->width = width;
     bitmap->height = height;
@@ -166,10 +166,8 @@ extern "C" int32_t ZqFConstructBitmap(Bitmap* bitmap, uint32_t width, uint32_t h
     bitmap->blueMask = blueMask;
     bitmap->blueShift = ZqMLSB(blueMask);
     bitmap->blueBits = ZqMBitCount(blueMask);
-    bitmap->pixels = MMmalloc(static_cast<size_t>(bytes));
-    if (bitmap->pixels == nullptr) return 1;
-    std::memset(bitmap->pixels, 0, static_cast<size_t>(bytes));
-    return 0;
+    bitmap->pixels = MMmalloc(static_cast<uint32_t>(bytes));
+    return bitmap->pixels == nullptr ? 1 : 0;
 }
 
 extern "C" int32_t ZqFChangeBitmapDepth(const Bitmap* source, Bitmap* destination)

@@ -1,8 +1,10 @@
 // Keyed lists. Each item is one memory-manager block: the payload first, the
 // list node after it (at an aligned offset), so that the payload pointer the
 // caller gets is the block itself and MMfree of a detached payload releases
-// the node with it. Nodes form a singly linked list in creation order.
-#include <cstring>
+// the node with it. Nodes form a singly linked list: in creation order, or,
+// in the memory manager's strict mode, newest first, with keys for key 0
+// chosen far from the small ids hosts pick, so that a caller relying on
+// either shows up in tests.
 
 #include "zqgd/host.h"
 
@@ -26,11 +28,14 @@ Node* FindNode(KeyedList* list, int32_t key, Node*** link)
     return *at;
 }
 
+constexpr int32_t kStrictFirstKey = 0x5A5A0001;
+
 // Keys chosen by the list are positive and not in use; the search starts
 // after the last key handed out, so keys are not reused while the list lives.
 int32_t ChooseKey(KeyedList* list)
 {
-    int32_t key = list->nextKey > 0 && list->nextKey <= INT32_MAX ? static_cast<int32_t>(list->nextKey) : 1;
+    int32_t first = ZqHostStrict() ? kStrictFirstKey : 1;
+    int32_t key = list->nextKey > 0 && list->nextKey <= INT32_MAX ? static_cast<int32_t>(list->nextKey) : first;
     while (FindNode(list, key, nullptr) != nullptr) key = key == INT32_MAX ? 1 : key + 1;
     list->nextKey = key == INT32_MAX ? 1 : key + 1;
     return key;
@@ -46,20 +51,21 @@ void* Advance(KeyedList* list, Node* node)
 
 extern "C" void* _ZqGCreateListItem(KeyedList* list, uint32_t payloadSize, int32_t* keyOut, int32_t key)
 {
-    size_t nodeOffset = (static_cast<size_t>(payloadSize) + kNodeAlign - 1) / kNodeAlign * kNodeAlign;
-    auto* block = static_cast<unsigned char*>(MMmalloc(nodeOffset + sizeof(Node)));
+    uint64_t nodeOffset = (uint64_t{payloadSize} + kNodeAlign - 1) / kNodeAlign * kNodeAlign;
+    if (nodeOffset + sizeof(Node) > UINT32_MAX) return nullptr;
+    auto* block = static_cast<unsigned char*>(MMmalloc(static_cast<uint32_t>(nodeOffset + sizeof(Node))));
     if (block == nullptr) return nullptr;
-    std::memset(block, 0, payloadSize);
     if (key == 0) {
         key = ChooseKey(list);
         if (keyOut != nullptr) *keyOut = key;
     }
     auto* node = reinterpret_cast<Node*>(block + nodeOffset);
-    node->next = nullptr;
     node->payload = block;
     node->key = key;
     Node** at = reinterpret_cast<Node**>(&list->head);
-    while (*at != nullptr) at = &(*at)->next;
+    if (!ZqHostStrict())
+        while (*at != nullptr) at = &(*at)->next;
+    node->next = *at;
     *at = node;
     return block;
 }

@@ -73,7 +73,7 @@ struct Parser {
         long rowBytes = (width + 7) / 8;
         if (rowBytes * height > kMaxBytesPerGlyph) return kFindBoundingBox;
         auto bytesPerGlyph = static_cast<int16_t>(rowBytes * height);
-        font = static_cast<BitmapFont*>(MMmalloc(kHeaderSize + 256 * size_t(bytesPerGlyph) + 1));
+        font = static_cast<BitmapFont*>(MMmalloc(static_cast<uint32_t>(kHeaderSize + 256 * size_t(bytesPerGlyph) + 1)));
         if (font == nullptr) return kStop;
         std::memset(font, 0, kHeaderSize + 256 * size_t(bytesPerGlyph) + 1);
         for (uint16_t& offset : font->glyphOffsets) offset = kNoGlyph;
@@ -178,7 +178,7 @@ BitmapFont* LoadBdfFont(const char* path)
     if (length < 0) return nullptr;
     void* file = ZqFOpen(path, "rb");
     if (file == nullptr) return nullptr;
-    auto* text = static_cast<char*>(MMmalloc(static_cast<size_t>(length) + 1));
+    auto* text = static_cast<char*>(MMmalloc(static_cast<uint32_t>(length) + 1));
     if (text == nullptr) {
         ZqFClose(file);
         return nullptr;

@@ -26,6 +26,9 @@ void Remove(ChannelState* state, int32_t fontId)
 
 }  // namespace
 
+// Id 0 is refused with 1: the host's list may file an item created under
+// key 0 under a key of its own, so a font there could never be selected or
+// unloaded again.
 int32_t LoadFont(ChannelRecord* channel, int32_t fontId, const char* fileName)
 {
     ChannelState* state = StateOf(channel);
@@ -33,6 +36,7 @@ int32_t LoadFont(ChannelRecord* channel, int32_t fontId, const char* fileName)
         Remove(state, fontId);
         return ZQGD_OK;
     }
+    if (fontId == 0) return ZQGD_FAILED;
     auto* entry = static_cast<FontEntry*>(_ZqGFindListItem(&state->fontList, fontId));
     if (entry != nullptr) {
         if (entry->fileName != nullptr && strcasecmp(entry->fileName, fileName) == 0) return ZQGD_OK;
@@ -40,6 +44,8 @@ int32_t LoadFont(ChannelRecord* channel, int32_t fontId, const char* fileName)
     } else {
         entry = static_cast<FontEntry*>(_ZqGCreateListItem(&state->fontList, sizeof(FontEntry), nullptr, fontId));
         if (entry == nullptr) return ZQGD_FAILED;
+        entry->font = nullptr;
+        entry->fileName = nullptr;
     }
     const char* path = ZqFFindFile(fileName);
     entry->font = path != nullptr ? LoadBdfFont(path) : nullptr;

@@ -25,8 +25,6 @@ void SetDefaultBuffers(HWND window, HGLRC context)
     Gl().readBuffer(kGlFront);
 }
 
-}  // namespace
-
 extern "C" HGLRC WINAPI wglCreateContext(HDC dc)
 {
     Platform& platform = ThePlatform();
@@ -46,30 +44,46 @@ extern "C" HGLRC WINAPI wglCreateContext(HDC dc)
     return created;
 }
 
-extern "C" BOOL WINAPI wglMakeCurrent(HDC dc, HGLRC context)
+// Binds the context to the window of the device context. Returns false when
+// it cannot be bound.
+bool Bind(Platform& platform, Backend* backend, HDC dc, HGLRC context)
 {
-    Platform& platform = ThePlatform();
-    Backend* backend = TheBackend();
-    if (backend == nullptr) return FALSE;
-    if (context == nullptr) {
-        eglMakeCurrent(backend->display(), EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
-        currentContext = nullptr;
-        return TRUE;
-    }
     if (platform.failNextMakeCurrent) {
         platform.failNextMakeCurrent = false;
-        return FALSE;
+        return false;
     }
-    if (platform.contexts.count(context) == 0 || !LiveDc(dc) || dc->window == nullptr) return FALSE;
+    if (platform.contexts.count(context) == 0 || !LiveDc(dc) || dc->window == nullptr) return false;
     HWND window = dc->window;
-    if (window->pixelFormat == 0 || window->config != context->config) return FALSE;
+    if (window->pixelFormat == 0 || window->config != context->config) return false;
     if (window->surface == EGL_NO_SURFACE) window->surface = backend->createSurface(window);
-    if (window->surface == EGL_NO_SURFACE) return FALSE;
-    if (!eglMakeCurrent(backend->display(), window->surface, window->surface, context->context)) return FALSE;
+    if (window->surface == EGL_NO_SURFACE) return false;
+    if (!eglMakeCurrent(backend->display(), window->surface, window->surface, context->context)) return false;
     window->lastContext = context;
     currentContext = context;
     SetDefaultBuffers(window, context);
-    return TRUE;
+    return true;
+}
+
+void Unbind(Backend* backend)
+{
+    eglMakeCurrent(backend->display(), EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    currentContext = nullptr;
+}
+
+}  // namespace
+
+// As on Windows, a call that fails leaves no context current.
+extern "C" BOOL WINAPI wglMakeCurrent(HDC dc, HGLRC context)
+{
+    Backend* backend = TheBackend();
+    if (backend == nullptr) return FALSE;
+    if (context == nullptr) {
+        Unbind(backend);
+        return TRUE;
+    }
+    if (Bind(ThePlatform(), backend, dc, context)) return TRUE;
+    Unbind(backend);
+    return FALSE;
 }
 
 extern "C" BOOL WINAPI wglDeleteContext(HGLRC context)

@@ -383,8 +383,8 @@ TEST_F(TextureTest, ManyDefinitionsAndDeletionsLeaveNothingBehind)
             TextureDefinition definition =
                 Definition(i % 3 == 0 ? square.bitmap : photo.bitmap, i % 2 ? ZQGD_DEFINE_BACKDROP : ZQGD_DEFINE_TEXTURE,
                            static_cast<uint32_t>(i) & 0xFE1);
-            ASSERT_EQ(channel.ops.DefineTexture(&channel.record, i % 7, &definition, 1), 0);
-            if (i % 5 == 0) channel.ops.DeleteTexture(&channel.record, (i + 3) % 7);
+            ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 1 + i % 7, &definition, 1), 0);
+            if (i % 5 == 0) channel.ops.DeleteTexture(&channel.record, 1 + (i + 3) % 7);
         }
         EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     }

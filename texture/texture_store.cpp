@@ -70,7 +70,9 @@ bool FlipRows(TextureEntry* entry)
 {
     Bitmap& image = entry->image;
     size_t line = size_t{image.width} * 4;
-    auto* flipped = static_cast<uint8_t*>(MMmalloc(line * image.height));
+    uint64_t bytes = uint64_t{line} * image.height;
+    if (bytes > UINT32_MAX) return false;
+    auto* flipped = static_cast<uint8_t*>(MMmalloc(static_cast<uint32_t>(bytes)));
     if (flipped == nullptr) return false;
     const auto* rows = static_cast<const uint8_t*>(image.pixels);
     for (uint32_t i = 0; i < image.height; ++i)
@@ -211,14 +213,19 @@ TextureEntry* EntryToDefine(ChannelState* state, KeyedList* list, int32_t id, ui
         *missing = true;
         return nullptr;
     }
-    return static_cast<TextureEntry*>(_ZqGCreateListItem(list, sizeof(TextureEntry), nullptr, id));
+    entry = static_cast<TextureEntry*>(_ZqGCreateListItem(list, sizeof(TextureEntry), nullptr, id));
+    // The payload arrives with undefined contents; releasing a half-built
+    // entry reads its kind, name and ownership.
+    if (entry != nullptr) *entry = TextureEntry{};
+    return entry;
 }
 
-// A definition that fails takes the entry out of its list.
+// A definition that fails takes the entry out of its list; views that showed
+// a backdrop that went away fall back to their plain background.
 int32_t Discard(ChannelRecord* channel, KeyedList* list, int32_t id)
 {
-    RemoveEntry(StateOf(channel), list, id);
-    RefreshBackgrounds(channel);
+    ChannelState* state = StateOf(channel);
+    if (RemoveEntry(state, list, id) && list == &state->backdropList) RefreshBackgrounds(channel);
     return ZQGD_FAILED;
 }
 
@@ -311,12 +318,15 @@ void DiscardStore(KeyedList* list)
 
 }  // namespace
 
+// Definitions under id 0 are refused with 1 and change nothing: 0 in a
+// material means no texture, and the host's list may file an item created
+// under key 0 under a key of its own, where it could never be found again.
 int32_t DefineTexture(ChannelRecord* channel, int32_t id, TextureDefinition* definition, uint32_t newImage)
 {
     MakeChannelCurrent(StateOf(channel));
     int32_t operation = definition->operation;
     bool defines = operation == ZQGD_DEFINE_BACKDROP || operation == ZQGD_DEFINE_TEXTURE;
-    if (defines && newImage && !Acceptable(definition->image)) return ZQGD_FAILED;
+    if (defines && (id == 0 || (newImage && !Acceptable(definition->image)))) return ZQGD_FAILED;
     switch (operation) {
     case ZQGD_DEFINE_BACKDROP: return DefineBackdrop(channel, id, definition, newImage);
     case ZQGD_DELETE_TEXTURE: DeleteId(channel, id); return ZQGD_OK;

@@ -13,8 +13,8 @@ void DescribeChannel(uint32_t mask, uint32_t& maskField, uint32_t& shift, uint32
 
 }  // namespace
 
-// A view whose byte count does not fit the host's sizes is refused before
-// anything is allocated.
+// A view whose byte count does not fit the host's 32-bit sizes is refused
+// before anything is allocated.
 int32_t ReadPixels(ViewRecord* view, Bitmap* bitmap)
 {
     const ViewDescriptor* descriptor = view->view;
@@ -31,10 +31,9 @@ int32_t ReadPixels(ViewRecord* view, Bitmap* bitmap)
     DescribeChannel(0x0000FF00, bitmap->greenMask, bitmap->greenShift, bitmap->greenBits);
     DescribeChannel(0x00FF0000, bitmap->blueMask, bitmap->blueShift, bitmap->blueBits);
     bitmap->spare = 0;
-    if (bytesPerLine > UINT32_MAX || descriptor->width > INT32_MAX || descriptor->height > INT32_MAX ||
-        bytes > SIZE_MAX)
+    if (descriptor->width > INT32_MAX || descriptor->height > INT32_MAX || bytes > UINT32_MAX)
         return ZQGD_FAILED;
-    bitmap->pixels = MMmalloc(static_cast<size_t>(bytes));
+    bitmap->pixels = MMmalloc(static_cast<uint32_t>(bytes));
     if (bitmap->pixels == nullptr) return ZQGD_FAILED;
     glReadPixels(descriptor->x, descriptor->y, GlSize(descriptor->width), GlSize(descriptor->height), GL_RGBA,
                  GL_UNSIGNED_BYTE, bitmap->pixels);

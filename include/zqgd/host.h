@@ -25,16 +25,17 @@ extern "C" {
 typedef struct KeyedList {
     void* head;        /* first node */
     void* cursor;      /* node that _ZqGNextListItem returns next */
-    intptr_t nextKey;  /* where the search for a free key starts (0 reads as 1) */
+    intptr_t nextKey;  /* where the search for a free key starts (0: the list's first key) */
 } KeyedList;
 
 ZQGD_SIZE32(KeyedList, 12);
 
-/* Creates an item with a zeroed payload of payloadSize bytes. With key 0 the
- * list picks a positive key not in use and stores it in *keyOut (when keyOut
- * is not null); such an item is found only under that key. With a nonzero key
- * the caller has made sure the key is free. Returns the payload, or null when
- * memory runs out. */
+/* Creates an item with a payload of payloadSize bytes whose contents are
+ * undefined (garbage in strict mode). With key 0 the list picks a positive key
+ * not in use and stores it in *keyOut (when keyOut is not null); such an item
+ * is found only under that key. With a nonzero key the caller has made sure
+ * the key is free. Returns the payload, or null when memory runs out. The walk
+ * order is the list's own: creation order, or newest first in strict mode. */
 void* _ZqGCreateListItem(KeyedList* list, uint32_t payloadSize, int32_t* keyOut, int32_t key);
 void* _ZqGFindListItem(KeyedList* list, int32_t key);
 /* Unlinks the item and returns its payload (not freed); null for a missing key. */
@@ -58,18 +59,27 @@ ZQGD_SIZE32(MaterialTable, 8);
 
 extern MaterialTable _ZqGmaterials;
 
-/* ---- Memory manager -------------------------------------------------------- */
-void* MMmalloc(size_t size);   /* a block of at least size bytes, or null */
-void MMfree(void* block);      /* null is ignored */
+/* ---- Memory manager --------------------------------------------------------
+ * Sizes are the host's 32-bit sizes on every target. The contents of a fresh
+ * block are undefined. */
+void* MMmalloc(uint32_t size);  /* a block of at least size bytes, or null */
+void MMfree(void* block);       /* null is ignored */
 char* MMstrdup(const char* text);
 
 /* Accounting and fault injection, for tests and for hosts that check leaks. */
 uint32_t MMLiveBlocks(void);
-size_t MMLiveBytes(void);
+uint64_t MMLiveBytes(void);
 /* Makes the nth allocation from now fail (1: the next one); 0 switches it off. */
 void MMFailNthAllocation(uint32_t n);
 /* Number of allocations attempted since the process started. */
 uint32_t MMAllocationCount(void);
+/* Strict mode, on unless the environment sets ZQHOST_STRICT=0: fresh blocks
+ * and payloads are filled with garbage, freed blocks are poisoned and held
+ * back for a while, a double free or the free of a foreign pointer stops the
+ * process with a message, keys chosen for key 0 lie far from small ids and
+ * lists are walked newest first. Switching it off releases the held blocks. */
+int32_t ZqHostStrict(void);
+void ZqHostSetStrict(int32_t strict);
 
 /* ---- Bit routines -----------------------------------------------------------
  * Bits are counted from 0 at the least significant end. For a value of 0,
@@ -134,8 +144,9 @@ float ZqGBeaconVerticalSector(const float eye[3], const float position[3], const
  * ones. Pixel memory comes from the memory manager. All return 0 on success
  * and 1 on failure (bad description, sizes that overflow, memory). */
 
-/* Describes a width x height image with the given masks and attaches new,
- * zeroed pixel memory; the last two arguments are reserved and ignored. */
+/* Describes a width x height image with the given masks and attaches new
+ * pixel memory, whose contents are undefined; the last two arguments are
+ * reserved and ignored. */
 int32_t ZqFConstructBitmap(Bitmap* bitmap, uint32_t width, uint32_t height, uint32_t bitsPerPixel,
                            uint32_t redMask, uint32_t greenMask, uint32_t blueMask, uint32_t reserved1,
                            uint32_t reserved2);
