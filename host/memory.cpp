@@ -154,9 +154,13 @@ extern "C" int32_t ZqHostStrict(void) { return TheManager().strict ? 1 : 0; }
 
 extern "C" void ZqHostSetStrict(int32_t strict)
 {
+    TheManager().strict = strict != 0;
+    if (strict == 0) MMReleaseHeldBlocks();
+}
+
+extern "C" void MMReleaseHeldBlocks(void)
+{
     Manager& m = TheManager();
-    m.strict = strict != 0;
-    if (m.strict) return;
     for (BlockHeader* header : m.held) {
         ZQHOST_UNPOISON(header, sizeof(BlockHeader));
         Release(header);

@@ -80,6 +80,9 @@ uint32_t MMAllocationCount(void);
  * lists are walked newest first. Switching it off releases the held blocks. */
 int32_t ZqHostStrict(void);
 void ZqHostSetStrict(int32_t strict);
+/* Gives the freed blocks held back in strict mode to the system now, so that
+ * a measurement of the process's memory sees only live blocks. */
+void MMReleaseHeldBlocks(void);
 
 /* ---- Bit routines -----------------------------------------------------------
  * Bits are counted from 0 at the least significant end. For a value of 0,

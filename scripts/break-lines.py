@@ -1,0 +1,72 @@
+#!/usr/bin/env python3
+"""Breaks single lines of the driver, one at a time, and reports which breaks
+the suites still pass: a break that passes is a behaviour no test checks.
+
+Each line of the list file is one break:
+
+    path :: text to find :: text to put instead :: ctest regex
+
+The text to find must occur exactly once in the file; \n in either text
+stands for a line break. Lines starting with #
+and blank lines are skipped. The break is applied in place, the build folder
+is rebuilt, the tests matching the regex run, and the file is restored
+whatever happens (also on Ctrl-C).
+
+    scripts/break-lines.py scripts/breaks.txt [--build build]
+"""
+import argparse
+import pathlib
+import subprocess
+import sys
+
+ROOT = pathlib.Path(__file__).resolve().parent.parent
+
+
+def parse(list_file):
+    breaks = []
+    for number, line in enumerate(pathlib.Path(list_file).read_text().splitlines(), 1):
+        if not line.strip() or line.lstrip().startswith("#"):
+            continue
+        parts = [part.strip().replace("\\n", "\n") for part in line.split(" :: ")]
+        if len(parts) != 4:
+            sys.exit(f"{list_file}:{number}: expected 'path :: old :: new :: tests'")
+        breaks.append((number, *parts))
+    return breaks
+
+
+def run(command, build):
+    return subprocess.run(command, cwd=build, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode
+
+
+def try_break(build, path, old, new, tests):
+    source = ROOT / path
+    original = source.read_text()
+    if original.count(old) != 1:
+        return "text not found once"
+    try:
+        source.write_text(original.replace(old, new))
+        if run(["cmake", "--build", "."], build) != 0:
+            return "does not build"
+        return "PASSES (not caught)" if run(["ctest", "-R", tests], build) == 0 else "caught"
+    finally:
+        source.write_text(original)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("list")
+    parser.add_argument("--build", default="build")
+    arguments = parser.parse_args()
+    build = ROOT / arguments.build
+    missed = 0
+    for number, path, old, new, tests in parse(arguments.list):
+        outcome = try_break(build, path, old, new, tests)
+        missed += outcome != "caught"
+        print(f"{number:4}  {outcome:20}  {path}: {old[:60]!r} -> {new[:40]!r}", flush=True)
+    run(["cmake", "--build", "."], build)
+    print(f"{missed} break(s) not caught")
+    return 1 if missed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
