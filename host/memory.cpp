@@ -87,11 +87,12 @@ void Release(BlockHeader* header)
 // many blocks or bytes are held.
 void Hold(Manager& m, BlockHeader* header)
 {
-    std::memset(header + 1, kFreedPattern, header->size);
-    ZQHOST_POISON(header, sizeof(BlockHeader) + header->size);
+    uint32_t size = header->size;
+    std::memset(header + 1, kFreedPattern, size);
+    ZQHOST_POISON(header, sizeof(BlockHeader) + size);
     m.held.push_back(header);
     m.heldSet.insert(header + 1);
-    m.heldBytes += header->size;
+    m.heldBytes += size;
     while (m.held.size() > kHeldBlocks || m.heldBytes > kHeldBytes) {
         BlockHeader* oldest = m.held.front();
         m.held.pop_front();

@@ -80,6 +80,43 @@ TEST(Bitmap, ConversionWidensEveryLayoutExactly)
     EXPECT_EQ(e.at(0, 0), (std::vector<int>{0xAA, 0xBB, 0xCC, 255}));
 }
 
+// The straight loops for the layouts hosts use most give, bit for bit, what
+// the general path gives, for every value of every channel.
+TEST(Bitmap, StraightPathsMatchTheGeneralPath)
+{
+    struct Layout {
+        const char* name;
+        uint32_t bits, red, green, blue;
+    };
+    const Layout layouts[] = {{"RGB 24", 24, 0xFF, 0xFF00, 0xFF0000},     {"BGR 24", 24, 0xFF0000, 0xFF00, 0xFF},
+                              {"RGBA 32", 32, 0xFF, 0xFF00, 0xFF0000},    {"BGRA 32", 32, 0xFF0000, 0xFF00, 0xFF},
+                              {"5-6-5", 16, 0xF800, 0x07E0, 0x001F},     {"5-5-5", 15, 0x7C00, 0x03E0, 0x001F},
+                              {"3-3-2", 8, 0xE0, 0x1C, 0x03}};
+    for (const Layout& layout : layouts) {
+        SCOPED_TRACE(layout.name);
+        // Every pixel value of the narrow layouts; for 8-bit channels every
+        // value of each channel in turn, over varied other channels and a
+        // varied fourth byte.
+        uint32_t bytes = (layout.bits + 7) / 8;
+        uint32_t count = bytes <= 2 ? 1u << layout.bits : 3 * 256;
+        HostImage image(256, (count + 255) / 256, layout.bits, layout.red, layout.green, layout.blue);
+        for (uint32_t i = 0; i < count; ++i) {
+            uint32_t value = i;
+            if (bytes > 2) {
+                uint32_t shift = 8 * (i / 256);
+                value = ((i % 256) << shift) | ((i * 2654435761u) & ~(0xFFu << shift));
+            }
+            image.set(i % 256, i / 256, value);
+        }
+        Converted straight(image.bitmap);
+        ZqFUseStraightPaths(0);
+        Converted general(image.bitmap);
+        ZqFUseStraightPaths(1);
+        size_t size = size_t{straight.bitmap.bytesPerLine} * straight.bitmap.height;
+        EXPECT_EQ(std::memcmp(straight.bitmap.pixels, general.bitmap.pixels, size), 0);
+    }
+}
+
 TEST(Bitmap, ConversionNarrowsWithRounding)
 {
     HostImage rgba(1, 1, 32, 0xFF, 0xFF00, 0xFF0000);
@@ -92,6 +129,14 @@ TEST(Bitmap, ConversionNarrowsWithRounding)
     EXPECT_EQ(pixel >> 11, 16);          // 128 of 255 in five bits
     EXPECT_EQ((pixel >> 5) & 0x3F, 0);
     EXPECT_EQ(pixel & 0x1F, 31);
+    ZqFDestroyBitmap(&narrow);
+
+    // Only a 32-bit pixel gets its uncovered bits set: the top bit of 5-5-5
+    // stays clear.
+    ASSERT_EQ(ZqFConstructBitmap(&narrow, 1, 1, 15, 0x7C00, 0x03E0, 0x001F, 0, 0), 0);
+    ASSERT_EQ(ZqFChangeBitmapDepth(&rgba.bitmap, &narrow), 0);
+    std::memcpy(&pixel, narrow.pixels, 2);
+    EXPECT_EQ(pixel, (16 << 10) | 31);
     ZqFDestroyBitmap(&narrow);
 }
 

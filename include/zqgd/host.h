@@ -162,6 +162,11 @@ int32_t ZqFChangeBitmapDepth(const Bitmap* source, Bitmap* destination);
 int32_t ZqFScaleBitmap(const Bitmap* source, Bitmap* destination);
 /* Releases the pixel memory and nulls the pointer. */
 void ZqFDestroyBitmap(Bitmap* bitmap);
+/* Conversions into 32-bit RGBA (red in the lowest byte) from 24-bit RGB and
+ * BGR, 32-bit RGBA and BGRA, 16-bit 5-6-5 and 5-5-5 and 8-bit 3-3-2 take
+ * straight loops; 0 sends them down the general path instead (tests compare
+ * the two). On by default. */
+void ZqFUseStraightPaths(int32_t on);
 
 #ifdef __cplusplus
 }
