@@ -55,9 +55,12 @@ fuzz: deps $(FUZZ_BUILD)/bdf_fuzz $(FUZZ_BUILD)/corpus
 test-fuzz:
 	$(MAKE) fuzz FUZZ_SECONDS=30
 
-# The renderers against a raw-GL loop; ratios are printed at the end.
+# The renderers against a raw-GL loop, and texture and backdrop definition
+# against plain code doing the same work; ratios are printed at the end.
 bench: build
 	LP_NUM_THREADS=0 $(BUILD)/bench/renderers_bench --benchmark_min_time=0.3 --benchmark_repetitions=7 \
+	    --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true
+	LP_NUM_THREADS=0 $(BUILD)/bench/texture_definition_bench --benchmark_min_time=0.2 --benchmark_repetitions=5 \
 	    --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true
 
 clean:

@@ -76,6 +76,9 @@ public:
         uint32_t field = (pixel & channel_.mask) >> channel_.shift;
         return table_.empty() ? WidenField(field, channel_.maximum) : table_[field];
     }
+    const Channel& channel() const { return channel_; }
+    // The table, or null for a field too wide for one.
+    const uint8_t* table() const { return table_.empty() ? nullptr : table_.data(); }
 
 private:
     static constexpr uint32_t kTableLimit = 0xFFFF;
@@ -191,55 +194,78 @@ bool IsDriverRgba(const Bitmap& bitmap)
     return HasMasks(bitmap, 4, 0xFF, 0xFF00, 0xFF0000) && bitmap.bitsPerPixel == 32;
 }
 
+// Calls convert(from, to) with every row of the source and the same row of
+// the destination.
+template <typename Convert>
+void EachRow(const Bitmap& source, Bitmap& destination, Convert convert)
+{
+    for (uint32_t y = 0; y < source.height; ++y)
+        convert(static_cast<const uint8_t*>(source.pixels) + size_t{y} * source.bytesPerLine,
+                static_cast<uint8_t*>(destination.pixels) + size_t{y} * destination.bytesPerLine);
+}
+
 // Eight-bit fields at byte positions: widening and narrowing are the
 // identity, so the conversion moves bytes.
 template <uint32_t Bytes, uint32_t RedByte, uint32_t BlueByte>
-void ConvertBytes(const uint8_t* from, uint8_t* to, uint32_t width)
+void ConvertBytes(const Decoder&, const Bitmap& source, Bitmap& destination)
 {
-    for (uint32_t x = 0; x < width; ++x, from += Bytes, to += 4)
-        Store<4>(to, uint32_t{from[RedByte]} | uint32_t{from[1]} << 8 | uint32_t{from[BlueByte]} << 16 | kOpaque);
+    EachRow(source, destination, [width = source.width](const uint8_t* from, uint8_t* to) {
+        for (uint32_t x = 0; x < width; ++x, from += Bytes, to += 4)
+            Store<4>(to, uint32_t{from[RedByte]} | uint32_t{from[1]} << 8 | uint32_t{from[BlueByte]} << 16 | kOpaque);
+    });
 }
 
-// Narrow fields: each widened through its channel's table.
+// The driver's pixel for a source pixel value.
+uint32_t RgbaOf(const Decoder& decoder, uint32_t pixel)
+{
+    return uint32_t{decoder.red()(pixel)} | uint32_t{decoder.green()(pixel)} << 8 |
+           uint32_t{decoder.blue()(pixel)} << 16 | kOpaque;
+}
+
+// Pixels of one or two bytes: a table of the result for every pixel value.
+// For small images of two bytes per pixel the table would cost more than it
+// saves, and each field goes through its channel's table instead.
 template <uint32_t Bytes>
-void ConvertFields(const Decoder& decoder, const uint8_t* from, uint8_t* to, uint32_t width)
+void ConvertThroughTable(const Decoder& decoder, const Bitmap& source, Bitmap& destination)
 {
-    const Widener &red = decoder.red(), &green = decoder.green(), &blue = decoder.blue();
-    for (uint32_t x = 0; x < width; ++x, from += Bytes, to += 4) {
-        uint32_t pixel = Load<Bytes>(from);
-        Store<4>(to, uint32_t{red(pixel)} | uint32_t{green(pixel)} << 8 | uint32_t{blue(pixel)} << 16 | kOpaque);
+    constexpr uint32_t kValues = 1u << (8 * Bytes);
+    const uint32_t width = source.width;
+    if (uint64_t{width} * source.height < kValues) {
+        const uint8_t *red = decoder.red().table(), *green = decoder.green().table(), *blue = decoder.blue().table();
+        const Channel r = decoder.red().channel(), g = decoder.green().channel(), b = decoder.blue().channel();
+        EachRow(source, destination, [&](const uint8_t* from, uint8_t* to) {
+            for (uint32_t x = 0; x < width; ++x, from += Bytes, to += 4) {
+                uint32_t pixel = Load<Bytes>(from);
+                Store<4>(to, uint32_t{red[(pixel & r.mask) >> r.shift]} |
+                                 uint32_t{green[(pixel & g.mask) >> g.shift]} << 8 |
+                                 uint32_t{blue[(pixel & b.mask) >> b.shift]} << 16 | kOpaque);
+            }
+        });
+        return;
     }
+    std::vector<uint32_t> table(kValues);
+    for (uint32_t value = 0; value < kValues; ++value) table[value] = RgbaOf(decoder, value);
+    const uint32_t* result = table.data();
+    EachRow(source, destination, [&](const uint8_t* from, uint8_t* to) {
+        for (uint32_t x = 0; x < width; ++x, from += Bytes, to += 4) Store<4>(to, result[Load<Bytes>(from)]);
+    });
 }
 
-// One pixel value per 8-bit source: the whole conversion is one table.
-void ConvertIndexed(const Decoder& decoder, const uint8_t* from, uint8_t* to, uint32_t width)
-{
-    uint32_t table[256];
-    for (uint32_t value = 0; value < 256; ++value)
-        table[value] = uint32_t{decoder.red()(value)} | uint32_t{decoder.green()(value)} << 8 |
-                       uint32_t{decoder.blue()(value)} << 16 | kOpaque;
-    for (uint32_t x = 0; x < width; ++x, to += 4) Store<4>(to, table[from[x]]);
-}
+using StraightPath = void (*)(const Decoder& decoder, const Bitmap& source, Bitmap& destination);
 
-using StraightRow = void (*)(const Decoder& decoder, const uint8_t* from, uint8_t* to, uint32_t width);
-
-template <uint32_t Bytes, uint32_t RedByte, uint32_t BlueByte>
-void BytesRow(const Decoder&, const uint8_t* from, uint8_t* to, uint32_t width)
-{
-    ConvertBytes<Bytes, RedByte, BlueByte>(from, to, width);
-}
-
-// The straight loop from the source's layout into the driver's, or null.
-StraightRow StraightPath(const Bitmap& source, const Bitmap& destination)
+// The straight conversion from the source's layout into the driver's, or
+// null. Every mask of the 16- and 8-bit layouts is at most 8 bits wide, so
+// its channel widens through a table.
+StraightPath StraightPathOf(const Bitmap& source, const Bitmap& destination)
 {
     if (!useStraightPaths || !IsDriverRgba(destination)) return nullptr;
-    if (HasMasks(source, 3, 0xFF, 0xFF00, 0xFF0000)) return BytesRow<3, 0, 2>;
-    if (HasMasks(source, 3, 0xFF0000, 0xFF00, 0xFF)) return BytesRow<3, 2, 0>;
-    if (HasMasks(source, 4, 0xFF, 0xFF00, 0xFF0000)) return BytesRow<4, 0, 2>;
-    if (HasMasks(source, 4, 0xFF0000, 0xFF00, 0xFF)) return BytesRow<4, 2, 0>;
+    if (HasMasks(source, 3, 0xFF, 0xFF00, 0xFF0000)) return ConvertBytes<3, 0, 2>;
+    if (HasMasks(source, 3, 0xFF0000, 0xFF00, 0xFF)) return ConvertBytes<3, 2, 0>;
+    if (HasMasks(source, 4, 0xFF, 0xFF00, 0xFF0000)) return ConvertBytes<4, 0, 2>;
+    if (HasMasks(source, 4, 0xFF0000, 0xFF00, 0xFF)) return ConvertBytes<4, 2, 0>;
     if (HasMasks(source, 2, 0xF800, 0x07E0, 0x001F) || HasMasks(source, 2, 0x7C00, 0x03E0, 0x001F))
-        return ConvertFields<2>;
-    if (HasMasks(source, 1, 0xE0, 0x1C, 0x03)) return ConvertIndexed;
+        return ConvertThroughTable<2>;
+    if (HasMasks(source, 1, 0xE0, 0x1C, 0x03)) return ConvertThroughTable<1>;
     return nullptr;
 }
 
@@ -358,11 +384,8 @@ extern "C" int32_t ZqFChangeBitmapDepth(const Bitmap* source, Bitmap* destinatio
         source->height != destination->height)
         return 1;
     Decoder decoder(*source);
-    if (StraightRow straight = StraightPath(*source, *destination)) {
-        for (uint32_t y = 0; y < source->height; ++y) {
-            uint8_t* to = static_cast<uint8_t*>(destination->pixels) + size_t{y} * destination->bytesPerLine;
-            straight(decoder, decoder.row(y), to, source->width);
-        }
+    if (StraightPath straight = StraightPathOf(*source, *destination)) {
+        straight(decoder, *source, *destination);
         return 0;
     }
     Encoder encoder(*destination);

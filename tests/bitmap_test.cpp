@@ -80,6 +80,16 @@ TEST(Bitmap, ConversionWidensEveryLayoutExactly)
     EXPECT_EQ(e.at(0, 0), (std::vector<int>{0xAA, 0xBB, 0xCC, 255}));
 }
 
+void ExpectStraightMatchesGeneral(const Bitmap& image)
+{
+    Converted straight(image);
+    ZqFUseStraightPaths(0);
+    Converted general(image);
+    ZqFUseStraightPaths(1);
+    size_t size = size_t{straight.bitmap.bytesPerLine} * straight.bitmap.height;
+    EXPECT_EQ(std::memcmp(straight.bitmap.pixels, general.bitmap.pixels, size), 0) << image.width << " pixels wide";
+}
+
 // The straight loops for the layouts hosts use most give, bit for bit, what
 // the general path gives, for every value of every channel.
 TEST(Bitmap, StraightPathsMatchTheGeneralPath)
@@ -108,12 +118,17 @@ TEST(Bitmap, StraightPathsMatchTheGeneralPath)
             }
             image.set(i % 256, i / 256, value);
         }
-        Converted straight(image.bitmap);
-        ZqFUseStraightPaths(0);
-        Converted general(image.bitmap);
-        ZqFUseStraightPaths(1);
-        size_t size = size_t{straight.bitmap.bytesPerLine} * straight.bitmap.height;
-        EXPECT_EQ(std::memcmp(straight.bitmap.pixels, general.bitmap.pixels, size), 0);
+        ExpectStraightMatchesGeneral(image.bitmap);
+        // A small image of the narrow layouts goes through its channels'
+        // tables rather than one of every pixel value: every field value of
+        // every channel, in 64 pixels.
+        if (bytes <= 2) {
+            HostImage small(64, 1, layout.bits, layout.red, layout.green, layout.blue);
+            auto field = [](uint32_t i, uint32_t mask) { return (i % ((mask >> ZqMLSB(mask)) + 1)) << ZqMLSB(mask); };
+            for (uint32_t i = 0; i < 64; ++i)
+                small.set(i, 0, field(i, layout.red) | field(63 - i, layout.green) | field(i * 5, layout.blue));
+            ExpectStraightMatchesGeneral(small.bitmap);
+        }
     }
 }
 

@@ -84,32 +84,74 @@ bool FlipRows(TextureEntry* entry)
     return true;
 }
 
-// Sets every texel's alpha byte: 0 where its colour is the transparent one.
+// Gives every texel the alpha that alphaOf(texel) says, in the fourth byte
+// in memory, the top byte of the little-endian word. Texels go through in
+// blocks, and a block is written back only when a byte changed.
+template <typename AlphaOf>
+void RewriteAlpha(uint8_t* texels, size_t count, AlphaOf alphaOf)
+{
+    constexpr uint32_t kAlpha = 0xFF000000;
+    constexpr size_t kBlock = 64;
+    uint32_t words[kBlock];
+    for (size_t start = 0; start < count; start += kBlock) {
+        size_t n = count - start < kBlock ? count - start : kBlock;
+        uint8_t* at = texels + start * 4;
+        std::memcpy(words, at, n * 4);
+        uint32_t changed = 0;
+        for (size_t i = 0; i < n; ++i) {
+            uint32_t word = (words[i] & ~kAlpha) | alphaOf(words[i]);
+            changed |= word ^ words[i];
+            words[i] = word;
+        }
+        if (changed != 0) std::memcpy(at, words, n * 4);
+    }
+}
+
+// Whether every texel's alpha byte is 255 already, as in a freshly converted
+// image: then making the image opaque needs only this read. Two texels at a
+// time.
+bool AllOpaque(const uint8_t* texels, size_t count)
+{
+    constexpr uint64_t kAlphas = 0xFF000000FF000000;
+    uint64_t all = kAlphas;
+    size_t i = 0;
+    for (; i + 2 <= count; i += 2) {
+        uint64_t pair;
+        std::memcpy(&pair, texels + i * 4, 8);
+        all &= pair;
+    }
+    if (i < count) all &= uint64_t{texels[i * 4 + 3]} << 24 | (kAlphas & ~uint64_t{0xFF000000});
+    return (all & kAlphas) == kAlphas;
+}
+
+// Sets every texel's alpha byte: 0 where its colour is the transparent one,
+// 255 elsewhere.
 void ApplyTransparentColour(TextureEntry* entry, const TextureDefinition* definition)
 {
+    constexpr uint32_t kOpaque = 0xFF000000;
     entry->keyRed = definition->keyRed;
     entry->keyGreen = definition->keyGreen;
     entry->keyBlue = definition->keyBlue;
     entry->hasTransparency = 0;
     const Bitmap& image = entry->image;
-    auto* texel = static_cast<uint8_t*>(image.pixels);
+    auto* texels = static_cast<uint8_t*>(image.pixels);
     size_t count = size_t{image.width} * image.height;
     bool keyed = entry->keyRed <= kMaxKey && entry->keyGreen <= kMaxKey && entry->keyBlue <= kMaxKey;
     if (!keyed) {
-        for (size_t i = 0; i < count; ++i) texel[i * 4 + 3] = 255;
+        if (!AllOpaque(texels, count)) RewriteAlpha(texels, count, [](uint32_t) { return kOpaque; });
         return;
     }
     uint32_t key = ((entry->keyRed << image.redShift) & image.redMask) |
                    ((entry->keyBlue << image.blueShift) & image.blueMask) |
                    ((entry->keyGreen << image.greenShift) & image.greenMask);
     uint32_t colourMask = image.redMask | image.greenMask | image.blueMask;
-    for (size_t i = 0; i < count; ++i) {
-        uint32_t pixel;
-        std::memcpy(&pixel, texel + i * 4, 4);
-        bool transparent = (pixel & colourMask) == key;
-        texel[i * 4 + 3] = transparent ? 0 : 255;
-        entry->hasTransparency |= transparent ? 1 : 0;
-    }
+    uint32_t matches = 0;
+    RewriteAlpha(texels, count, [&](uint32_t texel) {
+        uint32_t transparent = (texel & colourMask) == key ? 1 : 0;
+        matches |= transparent;
+        return transparent ? 0 : kOpaque;
+    });
+    entry->hasTransparency = static_cast<int32_t>(matches);
 }
 
 bool WantsMipmaps(uint32_t flags) { return (flags & (ZQGD_TEXTURE_MIPMAP | ZQGD_TEXTURE_MIPMAP_LINEAR)) != 0; }
