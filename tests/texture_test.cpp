@@ -195,6 +195,18 @@ TEST_F(TextureTest, ImagesAreScaledConvertedOrUsedInPlace)
     EXPECT_EQ(square.memory[3 * 4 + 3], 255) << "no key: every alpha becomes 255";
     EXPECT_EQ(entry->hasTransparency, 0);
 
+    // Only the last texel, of an odd count or past the first blocks, is not
+    // opaque: it is found and made opaque too.
+    for (uint32_t width : {1u, 128u}) {
+        HostImage strip = Rgba(width, 1);
+        for (uint32_t x = 0; x < width; ++x) strip.set(x, 0, x + 1 == width ? 0x12345678 : 0xFF345678);
+        TextureDefinition opaque = Definition(strip.bitmap, ZQGD_DEFINE_TEXTURE);
+        ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 3, &opaque, 1), 0);
+        EXPECT_EQ(strip.memory[(width - 1) * 4 + 3], 255) << width;
+        EXPECT_EQ(strip.memory[(width - 1) * 4], 0x78) << "the colour stays";
+        channel.ops.DeleteTexture(&channel.record, 3);
+    }
+
     // A 32-bit image in another channel order is converted, not used as RGBA.
     HostImage bgra(2, 2, 32, 0xFF0000, 0xFF00, 0xFF);
     bgra.set(0, 0, 0x00FF0000);
