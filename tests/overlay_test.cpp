@@ -122,8 +122,13 @@ TEST_F(OverlayTest, MissingGlyphsShiftTheRestAndHighCodesUseTheirGlyphs)
     ExpectGlyph(image, 0xC9, 16, 4, {255, 255, 255}, kBlack);
 }
 
+// With another channel current, text that draws nothing switches no
+// context either.
 TEST_F(OverlayTest, NoFontOrNoTextMakesNoGlCall)
 {
+    TestChannel other(16, 16);
+    ASSERT_EQ(other.open(), 0);
+    ASSERT_EQ(currentChannel, other.state());
     const int32_t where[2] = {4, 4};
     recorder::Start();
     channel.ops.DrawOverlayText(&channel.record, where, "");
@@ -131,6 +136,7 @@ TEST_F(OverlayTest, NoFontOrNoTextMakesNoGlCall)
     EXPECT_EQ(channel.state()->currentFont, nullptr);
     channel.ops.DrawOverlayText(&channel.record, where, "A");
     EXPECT_TRUE(recorder::Calls().empty());
+    EXPECT_EQ(currentChannel, other.state());
 }
 
 TEST_F(OverlayTest, RegistryRules)
@@ -293,6 +299,8 @@ TEST_F(OverlayTest, SettersClampAndTouchNoGl)
 {
     TestChannel big(640, 480);
     ASSERT_EQ(big.open(), 0);
+    // The other channel is current: the setters must not switch to big's.
+    MakeChannelCurrent(channel.state());
     recorder::Start();
     const int32_t far[2] = {700, 500}, left[2] = {-5, 10}, near[2] = {10, 10};
     big.ops.SetCursorPosition(&big.record, far);
@@ -326,7 +334,10 @@ TEST_F(OverlayTest, SettersClampAndTouchNoGl)
     big.ops.SetTextTransparent(&big.record, 5);
     EXPECT_EQ(big.record.transparentText, 5);
     big.ops.SetCursorVisible(&big.record, 0);
+    big.ops.LoadFont(&big.record, 9, "6x12.bdf");
+    big.ops.SelectFont(&big.record, 9);
     EXPECT_TRUE(recorder::Calls().empty());
+    EXPECT_EQ(currentChannel, channel.state());
 }
 
 }  // namespace

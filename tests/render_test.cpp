@@ -2,7 +2,9 @@
 // with the call recorder.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <memory>
 
 #include "driver/probe.h"
@@ -562,6 +564,318 @@ TEST_F(RenderTest, UndefinedTexturesAreRequestedOncePerRun)
     view->begin(0);
     kRendererTable[0](&view->record, nullptr, object.finish());
     EXPECT_EQ(calls, 2) << "asked again in the next frame";
+}
+
+// ---- Details a host relies on ------------------------------------------------
+
+// The calls with the name, in order.
+std::vector<GlCall> CallsNamed(const std::string& name)
+{
+    std::vector<GlCall> found;
+    for (const GlCall& call : recorder::Calls())
+        if (call.name == name) found.push_back(call);
+    return found;
+}
+
+TEST_F(RenderTest, UnlitRenderersSwitchLightingOff)
+{
+    // A black light: the lit square is black, the unlit one red.
+    lights[0].colour[0] = lights[0].colour[1] = lights[0].colour[2] = 0;
+    view->ops.SetEnvironment(&view->record);
+    TestObject object;
+    object.square(9.5f, 5, 1);
+    GeometryBlock* block = object.finish();
+    for (int renderer : {0, 1, 2, 3}) {
+        SCOPED_TRACE(renderer);
+        Image lit = draw(4, ModeOf(4), block);
+        ASSERT_TRUE(Near(lit.at(22, 32), {0, 0, 0}, 3)) << "lit by a black light";
+        ASSERT_EQ(channel.state()->lightingEnabled, 1);
+        kRendererTable[renderer](&view->record, nullptr, block);
+        EXPECT_TRUE(Near(channel.drawn().at(22, 32), {255, 0, 0}, 3));
+        EXPECT_EQ(channel.state()->lightingEnabled, 0);
+        EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
+    }
+}
+
+TEST_F(RenderTest, OutlinesSwitchTexturingBlendingAlphaTestOffInThatOrder)
+{
+    TestObject object;
+    object.square(5, 5, 1);
+    GeometryBlock* block = object.finish();
+    for (int renderer : {1, 5, 9}) {
+        SCOPED_TRACE(renderer);
+        view->ops.SetRenderMode(&view->record, ModeOf(renderer));
+        view->begin(0);
+        ChannelState* state = channel.state();
+        for (GLenum capability : {GL_TEXTURE_2D, GL_BLEND, GL_ALPHA_TEST, GL_LIGHTING}) glEnable(capability);
+        state->textureEnabled = state->blendEnabled = state->alphaTestEnabled = state->lightingEnabled = 1;
+        recorder::Start();
+        kRendererTable[renderer](&view->record, nullptr, block);
+        recorder::Stop();
+        std::vector<GlCall> disables = CallsNamed("glDisable");
+        std::vector<double> order;
+        for (const GlCall& call : disables) order.push_back(call.args[0]);
+        std::vector<double> expected = {GL_TEXTURE_2D, GL_BLEND, GL_ALPHA_TEST};
+        if (renderer == 1) expected.push_back(GL_LIGHTING);
+        EXPECT_EQ(order, expected);
+        EXPECT_EQ(recorder::Names().front(), "glDisable") << "before the object matrix";
+    }
+}
+
+TEST_F(RenderTest, ObjectMatrixGoesToGlTransposedWithItsTranslation)
+{
+    TestObject object;
+    object.square(2, 5);
+    const float matrix[12] = {0, -2, 0, 3, 1, 0, 0.5f, 4, 0, 0, 1, 5};
+    std::memcpy(object.matrix, matrix, sizeof matrix);
+    view->ops.SetRenderMode(&view->record, 1);
+    view->begin(0);
+    recorder::Start();
+    kRendererTable[0](&view->record, nullptr, object.finish());
+    std::vector<GlCall> multiplied = CallsNamed("glMultMatrixf");
+    ASSERT_EQ(multiplied.size(), 1u);
+    EXPECT_EQ(multiplied[0].args,
+              (std::vector<double>{0, 1, 0, 0, -2, 0, 0, 0, 0, 0.5, 1, 0, 3, 4, 5, 1}));
+}
+
+TEST_F(RenderTest, LitOutlinesAndFillsSendThePlaneOrTheCornerNormals)
+{
+    TestObject object;
+    PolygonRecord& square = object.square(5, 5, 1);
+    square.plane[0] = 0.6f;
+    square.plane[2] = -0.8f;
+    const float normals[4][3] = {{0.1f, 0, -1}, {0.2f, 0, -1}, {0.3f, 0, -1}, {0.4f, 0, -1}};
+    for (int i = 0; i < 4; ++i) std::memcpy(square.corners[i].normal, normals[i], sizeof normals[i]);
+    GeometryBlock* block = object.finish();
+    for (int renderer : {4, 5, 8, 9}) {
+        SCOPED_TRACE(renderer);
+        view->ops.SetRenderMode(&view->record, ModeOf(renderer));
+        view->begin(0);
+        recorder::Start();
+        kRendererTable[renderer](&view->record, nullptr, block);
+        std::vector<GlCall> sent = CallsNamed("glNormal3fv");
+        if (renderer < 8) {
+            ASSERT_EQ(sent.size(), 1u);
+            EXPECT_NEAR(sent[0].args[0], 0.6, 1e-6);
+            EXPECT_NEAR(sent[0].args[2], -0.8, 1e-6);
+        } else {
+            ASSERT_EQ(sent.size(), 4u);
+            for (int i = 0; i < 4; ++i) EXPECT_NEAR(sent[i].args[0], normals[i][0], 1e-6) << "corner " << i;
+        }
+    }
+}
+
+TEST_F(RenderTest, TwoCornerPolygonsAreLinesInTheFillRenderers)
+{
+    TestObject object;
+    uint32_t a = object.vertex(-5, 0, 5), b = object.vertex(5, 0, 5);
+    object.polygon({a, b}, 1);
+    GeometryBlock* block = object.finish();
+    for (int renderer : {0, 2, 4, 6, 8, 10}) {
+        SCOPED_TRACE(renderer);
+        view->ops.SetRenderMode(&view->record, ModeOf(renderer));
+        view->begin(0);
+        recorder::Start();
+        kRendererTable[renderer](&view->record, nullptr, block);
+        EXPECT_EQ(recorder::Count("glBegin", {GL_LINES}), 1u);
+        EXPECT_EQ(recorder::Count(renderer % 4 == 2 ? "glArrayElement" : "glVertex3fv"), 2u);
+    }
+}
+
+TEST_F(RenderTest, TheTextureEnvironmentFollowsTheBind)
+{
+    HostImage red(2, 2, 32, 0xFF, 0xFF00, 0xFF0000);
+    for (uint32_t i = 0; i < 4; ++i) red.set(i % 2, i / 2, 0x0000FF);
+    DefineTexture(red, 4, 0);  // GL_DECAL: the texture's own colour
+    materials.entries[1] = MaterialEntry{};
+    materials.entries[1].colour[1] = 1;  // green: under GL_MODULATE, black
+    materials.entries[1].textured = 1;
+    materials.entries[1].textureId = 4;
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    TestObject object;
+    object.square(9.5f, 5, 1);
+    recorder::Start();
+    Image image = draw(0, 1, object.finish());
+    EXPECT_TRUE(Near(image.at(32, 32), {255, 0, 0}, 3));
+    std::vector<std::string> names = recorder::Names();
+    auto bind = std::find(names.begin(), names.end(), "glBindTexture");
+    ASSERT_NE(bind, names.end());
+    EXPECT_EQ(*(bind + 1), "glTexEnvi");
+    EXPECT_EQ(recorder::Count("glTexEnvi", {GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL}), 1u);
+}
+
+TEST_F(RenderTest, AlphaOfPreLitSmoothFillsAndOfTheEmission)
+{
+    materials.entries[1].transparency = 0.25f;
+    TestObject object;
+    object.square(5, 5, 1);
+    view->ops.SetRenderMode(&view->record, ModeOf(8));
+    view->begin(0);
+    recorder::Start();
+    kRendererTable[8](&view->record, nullptr, object.finish(true));
+    std::vector<GlCall> colours = CallsNamed("glColor4fv");
+    ASSERT_EQ(colours.size(), 4u);
+    for (const GlCall& call : colours) EXPECT_NEAR(call.args[3], 0.75, 1e-6);
+    view->begin(0);
+    recorder::Start();
+    kRendererTable[8](&view->record, nullptr, object.finish(false));
+    for (const GlCall& call : CallsNamed("glMaterialfv")) EXPECT_NEAR(call.args[5], 0.75, 1e-6) << call.args[1];
+    EXPECT_EQ(recorder::Count("glMaterialfv", {GL_FRONT, GL_EMISSION}), 1u);
+}
+
+TEST_F(RenderTest, BackFaceSumIsFormedInDoublePrecision)
+{
+    // In single precision 16777216 - 0.5 rounds to 16777216 and the sum is 0
+    // (drawn); in double it is -0.5 (a back face).
+    TestObject object;
+    PolygonRecord& square = object.square(5, 5, 1);
+    square.plane[0] = 1;
+    square.plane[1] = 0;
+    square.plane[2] = 1;
+    square.plane[3] = -16777216.0f;
+    object.eye[0] = 16777216.0f;
+    object.eye[2] = -0.5f;
+    view->ops.SetRenderMode(&view->record, 0x1001);
+    view->begin(0);
+    recorder::Start();
+    kRendererTable[0](&view->record, nullptr, object.finish());
+    EXPECT_EQ(recorder::Count("glBegin"), 0u);
+}
+
+TEST_F(RenderTest, TextureIdMinusOneHitsTheCacheAtTheStartOfAFrame)
+{
+    static int requests = 0;
+    requests = 0;
+    channel.state()->textureLoad = [](int32_t, TextureDefinition*) -> int32_t {
+        ++requests;
+        return 1;
+    };
+    materials.entries[1].textured = 1;
+    materials.entries[1].textureId = -1;
+    TestObject object;
+    object.square(5, 5, 1);
+    view->ops.SetRenderMode(&view->record, 1);
+    view->begin(0);
+    recorder::Start();
+    kRendererTable[0](&view->record, nullptr, object.finish());
+    EXPECT_EQ(requests, 0);
+    EXPECT_EQ(recorder::Count("glDisable", {GL_TEXTURE_2D}), 0u) << "the enables are not touched";
+    EXPECT_EQ(channel.state()->textureEnabled, 1);
+}
+
+TEST_F(RenderTest, NanTransparencyIsDrawnOpaque)
+{
+    materials.entries[1].transparency = std::nanf("");
+    TestObject object;
+    object.square(5, 5, 1);
+    glEnable(GL_BLEND);
+    channel.state()->blendEnabled = 1;
+    view->ops.SetRenderMode(&view->record, 1);
+    view->begin(0);
+    recorder::Start();
+    kRendererTable[0](&view->record, nullptr, object.finish());
+    std::vector<GlCall> colours = CallsNamed("glColor4fv");
+    ASSERT_EQ(colours.size(), 1u);
+    EXPECT_EQ(colours[0].args[3], 1.0);
+    EXPECT_EQ(channel.state()->blendEnabled, 0);
+    EXPECT_FALSE(glIsEnabled(GL_BLEND));
+}
+
+TEST_F(RenderTest, SelectTextureComesAfterApplyMaterial)
+{
+    HostImage image(2, 2, 32, 0xFF, 0xFF00, 0xFF0000);
+    DefineTexture(image, 3, ZQGD_TEXTURE_MODULATE);
+    TexturedWhite(1, 3);
+    TestObject object;
+    object.square(5, 5, 1);
+    for (int renderer : {4, 8}) {
+        view->ops.SetRenderMode(&view->record, ModeOf(renderer));
+        view->begin(0);
+        recorder::Start();
+        kRendererTable[renderer](&view->record, nullptr, object.finish());
+        std::vector<std::string> names = recorder::Names();
+        auto material = std::find(names.begin(), names.end(), "glMaterialf");
+        auto bind = std::find(names.begin(), names.end(), "glBindTexture");
+        ASSERT_NE(material, names.end());
+        ASSERT_NE(bind, names.end());
+        EXPECT_LT(material - names.begin(), bind - names.begin()) << renderer;
+    }
+}
+
+TEST_F(RenderTest, AChannelWithoutTextureCallbackDrawsUntextured)
+{
+    HWND window = ZqCreateWindow(32, 32, "no callback");
+    ChannelRecord record{};
+    ChannelRequest request{0, 32, 32, 0, 0, 2, 0, 0, &window};
+    ChannelOps ops{};
+    ASSERT_EQ(ZqGDOpenChannel(&record, &request, &ops, nullptr), 0);
+    {
+        ViewDescriptor descriptor{};
+        descriptor.nearPlane = 0.1f;
+        descriptor.farPlane = 100;
+        descriptor.orthographic = 1;
+        descriptor.orthoHalfWidth = descriptor.orthoHalfHeight = 16;
+        ViewRecord other{nullptr, &selection, 0, &descriptor, &record};
+        ViewOps viewOps{};
+        ASSERT_EQ(ops.OpenView(&other, &viewOps), 0);
+        viewOps.SetViewSize(&other, 32, 32);
+        viewOps.SetRenderMode(&other, 1);
+        materials.entries[1].textured = 1;
+        materials.entries[1].textureId = 12;
+        TestObject object;
+        object.square(4, 5, 1);
+        static const float identity[12] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
+        viewOps.BeginView(&other, 0, identity, ZQGD_CLEAR_COLOUR);
+        viewOps.DrawPolygons(&other, nullptr, object.finish());
+        EXPECT_EQ(StateOf(&record)->textureEnabled, 0) << "drawn untextured";
+        viewOps.CloseView(&other);
+    }
+    ops.CloseChannel(&record);
+    ZqDestroyWindow(window);
+}
+
+TEST_F(LightPointTest, PointsFollowTheSelectionAndAskNoSectorWhenDark)
+{
+    selection.usePolygonMaterial = 0;
+    selection.defaultMaterial = 3;
+    materials.entries[3].emission[2] = 1;  // blue
+    Image image = draw(0, 1, object.finish());
+    EXPECT_TRUE(Near(image.at(32, 32), {0, 0, 255}, 3)) << "the default material's emission";
+
+    BeaconFlash flash{1000, 500, 0};
+    std::memcpy(object.lightPoints[0].flash, &flash, sizeof flash);
+    static const float identity[12] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
+    view->ops.BeginView(&view->record, 700, identity, ZQGD_CLEAR_COLOUR);
+    recorder::Start();
+    kRendererTable[0](&view->record, nullptr, object.finish());
+    EXPECT_EQ(recorder::Count("ZqGBeaconFlash"), 1u);
+    EXPECT_EQ(recorder::Count("ZqGBeaconHorizontalSector"), 0u);
+    EXPECT_EQ(recorder::Count("ZqGBeaconVerticalSector"), 0u);
+
+    // Lit, but outside the horizontal sector: the vertical one is not asked.
+    view->ops.BeginView(&view->record, 1200, identity, ZQGD_CLEAR_COLOUR);
+    *sector(true) = {0.0f, 0.5f};
+    recorder::Start();
+    kRendererTable[0](&view->record, nullptr, object.finish());
+    EXPECT_EQ(recorder::Count("ZqGBeaconHorizontalSector", {0.05235988f}), 1u);
+    EXPECT_EQ(recorder::Count("ZqGBeaconVerticalSector"), 0u);
+}
+
+TEST_F(LightPointTest, PointsAfterTransparentPolygonsLeaveBlendingOff)
+{
+    materials.entries[1].transparency = 0.5f;
+    object.square(5, 5, 1);
+    for (int renderer : {0, 4, 8}) {
+        SCOPED_TRACE(renderer);
+        view->ops.SetRenderMode(&view->record, ModeOf(renderer));
+        view->begin(ZQGD_CLEAR_COLOUR);
+        recorder::Start();
+        kRendererTable[renderer](&view->record, nullptr, object.finish(renderer == 0));
+        EXPECT_EQ(recorder::Count("glEnable", {GL_BLEND}), 1u) << "the polygon blended";
+        EXPECT_EQ(channel.state()->blendEnabled, 0);
+        EXPECT_FALSE(glIsEnabled(GL_BLEND));
+        EXPECT_EQ(recorder::Count("glShadeModel"), renderer == 8 ? 2u : 0u) << "only smooth renderers bracket";
+    }
 }
 
 }  // namespace

@@ -5,14 +5,18 @@
 
 #include <GL/glu.h>
 
+#include "zqgd/host.h"
+
 #include <cstdint>
 #include <map>
+#include <set>
 
 namespace {
 
 bool recording = false;
 std::vector<GlCall> calls;
 std::map<GLenum, std::string> strings;
+std::set<GLenum> nulled;
 
 void Record(const char* name, std::vector<double> args)
 {
@@ -155,6 +159,13 @@ RECORDED(void, gluPerspective, (GLdouble fovy, GLdouble aspect, GLdouble zn, GLd
          {fovy, aspect, zn, zf})
 RECORDED(void, gluOrtho2D, (GLdouble l, GLdouble r, GLdouble b, GLdouble t), (l, r, b, t), {l, r, b, t})
 
+// The host's light-point functions, to see which the driver asks.
+RECORDED(int32_t, ZqGBeaconFlash, (const void* flash, int32_t time), (flash, time), {D(time)})
+RECORDED(float, ZqGBeaconHorizontalSector, (const float eye[3], const float at[3], const void* sector, float fade),
+         (eye, at, sector, fade), {D(fade)})
+RECORDED(float, ZqGBeaconVerticalSector, (const float eye[3], const float at[3], const void* sector, float fade),
+         (eye, at, sector, fade), {D(fade)})
+
 // wglMakeCurrent records 1 when it binds a context and 0 when it releases one.
 RECORDED(BOOL, wglMakeCurrent, (HDC dc, HGLRC context), (dc, context), {Handle(context)})
 RECORDED(BOOL, SwapBuffers, (HDC dc), (dc), {Handle(dc)})
@@ -162,6 +173,7 @@ RECORDED(BOOL, SwapBuffers, (HDC dc), (dc), {Handle(dc)})
 extern "C" const GLubyte* glGetString(GLenum name)
 {
     Record("glGetString", {D(name)});
+    if (nulled.count(name) != 0) return nullptr;
     auto found = strings.find(name);
     if (found != strings.end()) return reinterpret_cast<const GLubyte*>(found->second.c_str());
     static auto real = Next<decltype(&glGetString)>("glGetString");
@@ -203,10 +215,13 @@ size_t Count(const std::string& name, const std::vector<double>& leadingArgs)
 
 void OverrideString(GLenum name, const char* value)
 {
+    nulled.erase(name);
     if (value == nullptr)
         strings.erase(name);
     else
         strings[name] = value;
 }
+
+void NullString(GLenum name) { nulled.insert(name); }
 
 }  // namespace recorder

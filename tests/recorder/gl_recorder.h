@@ -1,5 +1,6 @@
 // The GL call recorder. Linked into a test program (which exports its
-// symbols), it defines the GL, GLU and WGL functions the driver calls; each
+// symbols), it defines the GL, GLU and WGL functions the driver calls, and
+// the host's light-point functions; each
 // records its name and arguments while recording is on and forwards to the
 // real function found after it in the lookup order (Mesa, GLU, the platform).
 #pragma once
@@ -29,5 +30,7 @@ size_t Count(const std::string& name, const std::vector<double>& leadingArgs);
 
 // Makes glGetString return value for name (null restores Mesa's answer).
 void OverrideString(GLenum name, const char* value);
+// Makes glGetString return null for name, until OverrideString of it.
+void NullString(GLenum name);
 
 }  // namespace recorder
