@@ -2,10 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 #include "driver/palette.h"
 #include "recorder/gl_recorder.h"
 #include "support/test_channel.h"
+#include "zqgd/texture.h"
+#include "zqgd/view.h"
 
 namespace {
 
@@ -507,6 +510,98 @@ TEST_F(ChannelTest, EndFrameSwapsOnlyDoubleBufferedChannels)
     EXPECT_EQ(twice.ops.EndFrame(&twice.record), 0);
     EXPECT_EQ(recorder::Names(), std::vector<std::string>{"SwapBuffers"});
     EXPECT_TRUE(Near(twice.front().at(31, 31), {255, 0, 0}));
+}
+
+// The host binds the table by slot: each slot of the host's copy runs its
+// own operation, seen by what it does.
+TEST_F(ChannelTest, EverySlotOfTheHostsTableRunsItsOperation)
+{
+    TestChannel channel(64, 48), other(16, 16);
+    ASSERT_EQ(channel.open(), 0);
+    ASSERT_EQ(other.open(), 0);
+    ChannelOps& ops = channel.ops;
+    ChannelRecord* record = &channel.record;
+    ChannelState* state = channel.state();
+
+    Bitmap format{};
+    format.width = 100;
+    format.height = 60;
+    ops.QueryImageFormat(record, 2, &format);  // 0
+    EXPECT_EQ(format.width, 64u);
+    EXPECT_EQ(format.bytesPerPixel, record->frameFormat.bytesPerPixel);
+
+    auto* spare = static_cast<uint32_t*>(_ZqGCreateListItem(&state->spareList, 8, nullptr, 4));
+    *spare = 77;
+    EXPECT_EQ(ops.RemoveSpareItem(record, 4), spare);  // 2
+    EXPECT_EQ(*spare, 0u);
+    MMfree(spare);
+
+    // 3 and 7 do nothing; 6 makes the channel current.
+    MakeChannelCurrent(other.state());
+    EXPECT_EQ(ops.ReservedOp3(record), 0);
+    EXPECT_EQ(ops.ReservedOp7(record), 0);
+    EXPECT_EQ(currentChannel, other.state());
+    EXPECT_EQ(ops.SelectChannelPalette(record), 0);  // 6
+    EXPECT_EQ(currentChannel, state);
+
+    ViewDescriptor descriptor{};
+    ViewRecord view{nullptr, nullptr, 0, &descriptor, record};
+    ViewOps viewOps{};
+    ASSERT_EQ(ops.OpenView(&view, &viewOps), 0);  // 4
+    EXPECT_NE(descriptor.state, nullptr);
+
+    std::vector<uint8_t> texels(4 * 4 * 4, 255);
+    TextureDefinition definition{};
+    definition.image = {texels.data(), 16, 4, 4, 32, 4, 0xFF, 0, 8, 0xFF00, 8, 8, 0xFF0000, 16, 8, 0};
+    definition.operation = ZQGD_DEFINE_TEXTURE;
+    definition.keyRed = 256;
+    EXPECT_EQ(ops.DefineTexture(record, 6, &definition, 1), 0);  // 8
+    EXPECT_NE(_ZqGFindListItem(&state->textureList, 6), nullptr);
+    ops.DeleteTexture(record, 6);  // 5
+    EXPECT_EQ(_ZqGFindListItem(&state->textureList, 6), nullptr);
+
+    recorder::Start();
+    const uint32_t centre[2] = {20, 20};
+    ops.DrawCircle(record, 5, centre);  // 10
+    EXPECT_EQ(recorder::Count("glBegin", {GL_LINE_LOOP}), 1u);
+    const int32_t from[2] = {1, 1}, to[2] = {9, 9};
+    ops.DrawLine(record, from, to);  // 11
+    EXPECT_EQ(recorder::Count("glBegin", {GL_LINES}), 1u);
+    const int32_t points[6] = {1, 1, 9, 1, 5, 9};
+    ops.FillPolygon(record, 3, points);  // 15
+    EXPECT_EQ(recorder::Count("glBegin", {GL_POLYGON}), 1u);
+    ops.FillRectangle(record, from, to);  // 16
+    EXPECT_EQ(recorder::Count("glRecti"), 1u);
+    ops.DrawOverlayText(record, from, "ab");  // 22
+    EXPECT_EQ(recorder::Count("glBitmap"), 2u);
+    ops.EndFrame(record);  // 9
+    EXPECT_EQ(recorder::Count("SwapBuffers"), 1u);
+    recorder::Stop();
+
+    EXPECT_EQ(ops.LoadFont(record, 8, "6x12.bdf"), 0);  // 12
+    EXPECT_NE(_ZqGFindListItem(&state->fontList, 8), nullptr);
+    ops.SelectFont(record, 8);  // 20
+    EXPECT_EQ(state->currentFont, _ZqGFindListItem(&state->fontList, 8));
+    const int32_t at[2] = {10, 12};
+    ops.SetCursorPosition(record, at);  // 13
+    EXPECT_EQ(record->cursorX, 10);
+    ops.MoveCursor(record, 3, 4);  // 14
+    EXPECT_EQ(record->cursorX, 13);
+    EXPECT_EQ(record->cursorY, 16);
+    ops.SetTextTransparent(record, 0);  // 17
+    EXPECT_EQ(record->transparentText, 0);
+    const float pen[3] = {0.25f, 0.5f, 0.75f};
+    ops.SetPenColours(record, pen, nullptr);  // 18
+    EXPECT_EQ(record->penColour[2], 0.75f);
+    ops.SetCursorStyle(record, 1, 9, nullptr);  // 19
+    EXPECT_EQ(record->cursorStyle, 1);
+    EXPECT_EQ(record->cursorSize, 9);
+    ops.SetCursorVisible(record, 1);  // 21
+    EXPECT_EQ(record->cursorVisible, 1);
+
+    viewOps.CloseView(&view);
+    EXPECT_EQ(ops.CloseChannel(record), 0);  // 1
+    EXPECT_EQ(record->driverState, nullptr);
 }
 
 }  // namespace

@@ -2,12 +2,17 @@
 // GL and with the call recorder.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "driver/probe.h"
 #include "recorder/gl_recorder.h"
 #include "support/test_view.h"
+#include "texture/texture_store.h"
 
 namespace {
 
@@ -554,6 +559,322 @@ TEST_F(ViewTest, CloseDeletesTheListOfItsOwnChannel)
     EXPECT_TRUE(glIsList(theirList));
     MakeChannelCurrent(first.state());
     EXPECT_FALSE(glIsList(myList));
+}
+
+// ---- Details a host relies on ------------------------------------------------
+
+std::vector<GlCall> CallsNamed(const std::string& name)
+{
+    std::vector<GlCall> found;
+    for (const GlCall& call : recorder::Calls())
+        if (call.name == name) found.push_back(call);
+    return found;
+}
+
+// The host binds the table by slot: each slot of the view's copy runs its
+// own operation, seen by what it does.
+TEST_F(ViewTest, EverySlotOfTheViewsTableRunsItsOperation)
+{
+    TestChannel channel(64, 48);
+    ASSERT_EQ(channel.open(), 0);
+    TestView view(channel, 0, 0, 64, 48);
+    ViewOps& ops = view.ops;
+    ViewRecord* record = &view.record;
+    for (auto empty : {ops.empty1, ops.empty7, ops.empty8, ops.empty9, ops.empty10}) EXPECT_EQ(empty, nullptr);
+    EXPECT_EQ(ops.DrawPolygons, kRendererTable[0]);  // 3
+
+    LightRecord light{};
+    light.type = 0;
+    light.direction[2] = 1;
+    Environment environment{};
+    environment.lights = &light;
+    environment.lightCount = 1;
+    record->environment = &environment;
+    ops.SetEnvironment(record);  // 0
+    EXPECT_TRUE(glIsEnabled(GL_LIGHT0));
+
+    EXPECT_EQ(ops.SetRenderMode(record, 0x12), 0);  // 4
+    EXPECT_EQ(view.descriptor.renderMode, 0x12);
+    EXPECT_NE(ops.DrawPolygons, kRendererTable[0]);
+
+    int32_t pair[2] = {0, 0};
+    ops.QueryPair(record, pair);  // 5
+    EXPECT_EQ(pair[0], -1);
+
+    BackgroundRecord background{0, {0, 1, 0}, 0};
+    ops.SetBackground(record, &background);  // 12
+    EXPECT_EQ(view.state()->backgroundColour[1], 1.0f);
+
+    recorder::Start();
+    static const float identity[12] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
+    ops.BeginView(record, 0, identity, ZQGD_CLEAR_COLOUR);  // 11
+    EXPECT_EQ(recorder::Count("glViewport"), 1u);
+    recorder::Stop();
+
+    Bitmap bitmap{};
+    EXPECT_EQ(ops.ReadPixels(record, &bitmap), 0);  // 6
+    ASSERT_NE(bitmap.pixels, nullptr);
+    EXPECT_TRUE(Near(PixelOf(bitmap, 5, 5), {0, 255, 0}));
+    MMfree(bitmap.pixels);
+
+    std::vector<uint8_t> texels(128 * 16 * 4, 255);
+    TextureDefinition definition{};
+    definition.image = {texels.data(), 512, 128, 16, 32, 4, 0xFF, 0, 8, 0xFF00, 8, 8, 0xFF0000, 16, 8, 0};
+    definition.operation = ZQGD_DEFINE_BACKDROP;
+    definition.angularWidth = 1;
+    ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 5, &definition, 1), 0);
+    BackgroundRecord backdrop{1, {0, 0, 0}, 5};
+    ops.SetBackground(record, &backdrop);
+    ops.SetBackdropAngles(record, 0.0f, 0.5f);  // 13
+    EXPECT_NE(view.state()->backdropX, 0);
+
+    ops.SetViewPosition(record, 3, 4);  // 14
+    EXPECT_EQ(view.descriptor.x, 3);
+    EXPECT_EQ(view.descriptor.y, 4);
+    ops.SetViewSize(record, 30, 20);  // 15
+    EXPECT_EQ(view.descriptor.width, 30u);
+    EXPECT_EQ(view.descriptor.height, 20u);
+
+    EXPECT_EQ(ops.CloseView(record), 0);  // 2
+    EXPECT_EQ(view.descriptor.state, nullptr);
+}
+
+TEST_F(ViewTest, BeginViewLoadsTheViewingMatrixAndEveryLightParameter)
+{
+    TestChannel channel(64, 48);
+    ASSERT_EQ(channel.open(), 0);
+    TestView view(channel, 0, 0, 64, 48);
+    LightRecord lights[3]{};
+    lights[0].type = 0;
+    lights[0].direction[2] = 1;
+    lights[1].type = 1;
+    lights[1].position[0] = 1;
+    lights[1].position[1] = 2;
+    lights[1].position[2] = 3;
+    lights[1].linearAttenuation = 0.5f;
+    lights[2].type = 2;
+    lights[2].position[2] = 7;
+    lights[2].direction[0] = 0.6f;
+    lights[2].direction[2] = 0.8f;
+    lights[2].spotCutoff = 0.5f;
+    lights[2].colour[0] = 0.25f;
+    lights[2].colour[1] = 0.5f;
+    lights[2].colour[2] = 0.75f;
+    Environment environment{};
+    environment.ambient[0] = 0.1f;
+    environment.ambient[1] = 0.2f;
+    environment.ambient[2] = 0.3f;
+    environment.lights = lights;
+    environment.lightCount = 3;
+    view.record.environment = &environment;
+    view.descriptor.orthographic = 1;
+    view.descriptor.orthoHalfWidth = 10;
+    view.descriptor.orthoHalfHeight = 8;
+    view.descriptor.nearPlane = 2;
+    view.descriptor.farPlane = 50;
+    // Rows of a 3 x 4 matrix: not symmetric, with a translation column.
+    const float viewing[12] = {0, 1, 0, 4, -1, 0, 0, 5, 0, 0, 2, 6};
+    recorder::Start();
+    view.ops.BeginView(&view.record, 0, viewing, ZQGD_CLEAR_COLOUR);
+    std::vector<GlCall> multiplied = CallsNamed("glMultMatrixf");
+    ASSERT_EQ(multiplied.size(), 1u);
+    EXPECT_EQ(multiplied[0].args, (std::vector<double>{0, -1, 0, 0, 1, 0, 0, 0, 0, 0, 2, 0, 4, 5, 6, 1}));
+    EXPECT_EQ(recorder::Count("glLightfv", {GL_LIGHT1, GL_POSITION, 1, 2, 3, 1}), 1u) << "w = 1";
+    EXPECT_EQ(recorder::Count("glLightfv", {GL_LIGHT2, GL_POSITION, 0, 0, 7, 1}), 1u);
+    EXPECT_EQ(recorder::Count("glLightfv", {GL_LIGHT2, GL_SPOT_DIRECTION, 0.6f, 0, 0.8f}), 1u);
+    EXPECT_EQ(recorder::Count("glLightfv", {GL_LIGHT2, GL_SPECULAR, 0.25, 0.5, 0.75, 1}), 1u);
+    EXPECT_EQ(recorder::Count("glLightfv", {GL_LIGHT2, GL_DIFFUSE, 0.25, 0.5, 0.75, 1}), 1u);
+    EXPECT_EQ(recorder::Count("glLightModelfv", {GL_LIGHT_MODEL_AMBIENT, 0.1f, 0.2f, 0.3f, 1}), 1u);
+    EXPECT_EQ(recorder::Count("glOrtho", {-10, 10, -8, 8, 2, 50}), 1u);
+    // The render-mode list is replayed before the clear.
+    std::vector<std::string> names = recorder::Names();
+    auto list = std::find(names.begin(), names.end(), "glCallList");
+    auto clear = std::find(names.begin(), names.end(), "glClear");
+    ASSERT_NE(list, names.end());
+    ASSERT_NE(clear, names.end());
+    EXPECT_LT(list - names.begin(), clear - names.begin());
+}
+
+TEST_F(ViewTest, OperationsOfAViewMakeItsChannelCurrent)
+{
+    TestChannel channel(32, 32), other(32, 32);
+    ASSERT_EQ(channel.open(), 0);
+    TestView view(channel, 0, 0, 32, 32);
+    ASSERT_EQ(other.open(), 0);
+    Environment environment{};
+    view.record.environment = &environment;
+    auto expectCurrent = [&](const char* operation) {
+        EXPECT_EQ(currentChannel, channel.state()) << operation;
+        EXPECT_EQ(wglGetCurrentContext(), channel.state()->glContext) << operation;
+        MakeChannelCurrent(other.state());
+    };
+    MakeChannelCurrent(other.state());
+    view.ops.SetEnvironment(&view.record);
+    expectCurrent("SetEnvironment");
+    view.ops.SetRenderMode(&view.record, 2);
+    expectCurrent("SetRenderMode");
+    Bitmap bitmap{};
+    ASSERT_EQ(view.ops.ReadPixels(&view.record, &bitmap), 0);
+    MMfree(bitmap.pixels);
+    expectCurrent("ReadPixels");
+}
+
+TEST_F(ViewTest, DepthOffModeSwitchesTheDepthTestOffWhileItIsOn)
+{
+    TestChannel channel;
+    ASSERT_EQ(channel.open(), 0);
+    TestView view(channel, 0, 0, 64, 48);
+    view.ops.SetRenderMode(&view.record, ZQGD_MODE_DEPTH_ON);
+    ASSERT_EQ(channel.state()->depthTestEnabled, 1);
+    recorder::Start();
+    view.ops.SetRenderMode(&view.record, ZQGD_MODE_DEPTH_OFF);
+    EXPECT_EQ(recorder::Count("glDisable", {GL_DEPTH_TEST}), 1u);
+    EXPECT_EQ(channel.state()->depthTestEnabled, 0);
+    EXPECT_FALSE(glIsEnabled(GL_DEPTH_TEST));
+}
+
+// A backdrop image of the given colour, size and angles under id 5.
+struct TestBackdrop {
+    std::vector<uint8_t> texels;
+    TextureDefinition definition{};
+    TestBackdrop(TestChannel& channel, uint32_t width, uint32_t height, uint32_t rgba, float horizontal = 0,
+                 float vertical = 0, float angularWidth = 1)
+        : texels(size_t{width} * height * 4)
+    {
+        for (size_t i = 0; i < texels.size(); ++i) texels[i] = static_cast<uint8_t>(rgba >> (8 * (i % 4)));
+        definition.image = {texels.data(), width * 4, width, height, 32, 4, 0xFF, 0, 8, 0xFF00, 8, 8,
+                            0xFF0000, 16, 8, 0};
+        definition.operation = ZQGD_DEFINE_BACKDROP;
+        definition.horizontalAngle = horizontal;
+        definition.verticalAngle = vertical;
+        definition.angularWidth = angularWidth;
+        EXPECT_EQ(channel.ops.DefineTexture(&channel.record, 5, &definition, 1), 0);
+    }
+};
+
+TEST_F(ViewTest, BackdropClearBracketsItsStateAndLeavesTheFlags)
+{
+    TestChannel channel;
+    ASSERT_EQ(channel.open(), 0);
+    TestView view(channel, 0, 0, 64, 48);
+    TestBackdrop backdrop(channel, 64, 48, 0xFF0000FF);
+    BackgroundRecord background{1, {0, 0, 1}, 5};
+    view.ops.SetBackground(&view.record, &background);
+    view.ops.SetRenderMode(&view.record, ZQGD_MODE_DEPTH_ON);
+    ASSERT_EQ(channel.state()->depthTestEnabled, 1);
+    recorder::Start();
+    view.begin(ZQGD_CLEAR_COLOUR | ZQGD_CLEAR_DEPTH);
+    EXPECT_EQ(recorder::Count("glPushAttrib", {GL_POLYGON_BIT}), 1u);
+    EXPECT_EQ(recorder::Count("glDisable", {GL_DEPTH_TEST}), 1u);
+    EXPECT_EQ(channel.state()->depthTestEnabled, 1) << "the flag is bypassed";
+    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST)) << "and GL is as before";
+    EXPECT_TRUE(Near(channel.drawn().at(30, 20), {255, 0, 0}));
+}
+
+TEST_F(ViewTest, APartlyCoveringBackdropIsFramedInTheBackgroundColour)
+{
+    TestChannel channel;
+    ASSERT_EQ(channel.open(), 0);
+    TestView view(channel, 0, 0, 64, 48);
+    // 20 x 10 pixels of red in the middle of a blue view.
+    TestBackdrop backdrop(channel, 20, 10, 0xFF0000FF);
+    BackgroundRecord background{1, {0, 0, 1}, 5};
+    view.ops.SetBackground(&view.record, &background);
+    view.ops.SetBackdropAngles(&view.record, 0, 0);
+    ASSERT_EQ(view.state()->backdropX, 22);
+    ASSERT_EQ(view.state()->backdropY, 19);
+    view.begin(ZQGD_CLEAR_COLOUR);
+    Image image = channel.drawn();
+    EXPECT_TRUE(Near(image.at(30, 24), {255, 0, 0}));
+    for (auto [x, y] : {std::pair{5, 24}, std::pair{21, 24}, std::pair{42, 24}, std::pair{60, 24},
+                        std::pair{30, 5}, std::pair{30, 40}})
+        EXPECT_TRUE(Near(image.at(x, y), {0, 0, 255})) << x << ", " << y;
+    EXPECT_TRUE(Near(image.at(22, 24), {255, 0, 0}));
+    EXPECT_TRUE(Near(image.at(41, 24), {255, 0, 0}));
+}
+
+TEST_F(ViewTest, BackdropAngleDifferencesWrapOnlyAbovePi)
+{
+    TestChannel channel;
+    ASSERT_EQ(channel.open(), 0);
+    TestView view(channel, 0, 0, 64, 48);
+    // One radian across 100 pixels; the image sits where the angles say.
+    auto place = [&](float imageVertical, float cameraVertical) {
+        TestBackdrop backdrop(channel, 100, 100, 0xFFFFFFFF, 0, imageVertical, 1);
+        BackgroundRecord background{1, {0, 0, 0}, 5};
+        view.ops.SetBackground(&view.record, &background);
+        view.ops.SetBackdropAngles(&view.record, cameraVertical, 0);
+        return view.state()->backdropY;
+    };
+    // 6.0 - 0.1 is above pi: taken as 5.9 - 2 pi, about -0.383.
+    float wrapped = 6.0f - 0.1f - 6.2831855f;
+    EXPECT_EQ(place(0.1f, 6.0f), static_cast<int32_t>(100.0f * wrapped + 24 - 50));
+    // 0.1 - 6.0 is below -pi and stays as it is.
+    EXPECT_EQ(place(6.0f, 0.1f), static_cast<int32_t>(100.0f * (0.1f - 6.0f) + 24 - 50));
+}
+
+TEST_F(ViewTest, BackgroundsOfEveryViewFollowTheBackdropAndItsKind)
+{
+    TestChannel channel;
+    ASSERT_EQ(channel.open(), 0);
+    TestView left(channel, 0, 0, 32, 48), right(channel, 32, 0, 32, 48), plain(channel, 0, 0, 8, 8);
+    TestBackdrop first(channel, 32, 48, 0xFF0000FF);
+    BackgroundRecord background{1, {0, 0, 1}, 5};
+    left.ops.SetBackground(&left.record, &background);
+    right.ops.SetBackground(&right.record, &background);
+    BackgroundRecord other{2, {0, 1, 0}, 5};  // neither 0 nor 1: a plain colour
+    plain.ops.SetBackground(&plain.record, &other);
+    EXPECT_EQ(plain.state()->backdrop, nullptr);
+    EXPECT_EQ(plain.state()->clearRoutine, PlainClear);
+    TestBackdrop second(channel, 32, 48, 0xFF00FF00);
+    TextureEntry* entry = static_cast<TextureEntry*>(_ZqGFindListItem(&channel.state()->backdropList, 5));
+    EXPECT_EQ(left.state()->backdrop, entry);
+    EXPECT_EQ(right.state()->backdrop, entry);
+    channel.ops.DeleteTexture(&channel.record, 5);
+    EXPECT_EQ(left.state()->backdrop, nullptr);
+    EXPECT_EQ(right.state()->backdrop, nullptr);
+    EXPECT_EQ(right.state()->clearRoutine, PlainClear);
+}
+
+TEST_F(ViewTest, OpenViewLeavesTheExtentAndEdgesCompareUnsigned)
+{
+    TestChannel channel;
+    ASSERT_EQ(channel.open(), 0);
+    TestView first(channel, 0, 0, 40, 30);
+    ViewDescriptor descriptor{};
+    descriptor.width = 500;
+    descriptor.height = 400;
+    ViewRecord record{nullptr, nullptr, 0, &descriptor, &channel.record};
+    ViewOps ops{};
+    ASSERT_EQ(channel.ops.OpenView(&record, &ops), 0);
+    EXPECT_EQ(channel.state()->overlayWidth, 40u) << "OpenView does not recompute the extent";
+    EXPECT_EQ(channel.state()->overlayHeight, 30u);
+    ops.SetViewPosition(&record, -600, 0);
+    EXPECT_EQ(channel.state()->overlayWidth, static_cast<uint32_t>(-100)) << "-600 + 500 as unsigned";
+    ops.SetViewPosition(&record, -10, 0);
+    EXPECT_EQ(channel.state()->overlayWidth, 490u);
+    ops.CloseView(&record);
+}
+
+TEST_F(ViewTest, ReadPixelsOfAViewAwayFromTheOrigin)
+{
+    TestChannel channel(64, 48);
+    ASSERT_EQ(channel.open(), 0);
+    TestView whole(channel, 0, 0, 64, 48), corner(channel, 40, 30, 20, 10);
+    whole.clearTo(0, 0, 1);
+    corner.clearTo(1, 0, 0);
+    uint64_t bytes = MMLiveBytes();
+    Bitmap bitmap{};
+    ASSERT_EQ(corner.ops.ReadPixels(&corner.record, &bitmap), 0);
+    EXPECT_EQ(MMLiveBytes() - bytes, 20u * 10 * 4);
+    EXPECT_TRUE(Near(PixelOf(bitmap, 0, 0), {255, 0, 0}));
+    EXPECT_TRUE(Near(PixelOf(bitmap, 19, 9), {255, 0, 0}));
+    MMfree(bitmap.pixels);
+    bitmap = Bitmap{};
+    ASSERT_EQ(whole.ops.ReadPixels(&whole.record, &bitmap), 0);
+    EXPECT_TRUE(Near(PixelOf(bitmap, 39, 29), {0, 0, 255}));
+    EXPECT_TRUE(Near(PixelOf(bitmap, 40, 30), {255, 0, 0}));
+    MMfree(bitmap.pixels);
 }
 
 }  // namespace
