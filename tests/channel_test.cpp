@@ -95,6 +95,14 @@ TEST_F(ChannelTest, DescriptionNamesTheDesktopDepth)
     EXPECT_EQ(bits[3], 0x60AD78ECu);
     MMfree(description.description);
     MMfree(description.modes);
+
+    // The depth is asked afresh on every call.
+    ZqSetDesktopDepth(24);
+    ZqGDDescription(&description);
+    EXPECT_STREQ(description.description, "Open GL 24Bits/Pixel");
+    EXPECT_EQ(description.modes[0].bitsPerPixel, 24u);
+    MMfree(description.description);
+    MMfree(description.modes);
 }
 
 TEST_F(ChannelTest, BufferModeIsNormalisedAndChoosesTheBuffering)
@@ -156,6 +164,19 @@ TEST_F(ChannelTest, ScanTakesTheFirstFormatWithTheAskedBuffering)
     TestChannel fallback(32, 32, 1);
     ASSERT_EQ(fallback.open(), 0);
     EXPECT_EQ(fallback.record.frameFormat.bitsPerPixel, 16u);
+}
+
+// The record describes the format the scan found, even where the system's
+// choice is another one.
+TEST_F(ChannelTest, RecordKeepsTheScannedFormatWhenTheSystemPicksAnother)
+{
+    PIXELFORMATDESCRIPTOR fiveFiveFive = Format(16, true, 5, 10, 5, 5, 5, 0);
+    InstallFormats({Rgb565(true), fiveFiveFive});
+    TestChannel single(32, 32, 1);  // no single-buffered format: the scan ends on the last
+    ASSERT_EQ(single.open(), 0);
+    EXPECT_EQ(ZqGetWindowPixelFormat(single.window), 1) << "the system's choice";
+    EXPECT_EQ(single.record.frameFormat.redMask, 0x7C00u);
+    EXPECT_EQ(single.record.frameFormat.greenBits, 5u);
 }
 
 TEST_F(ChannelTest, RecordsThePixelLayoutOfTheFormat)
@@ -292,6 +313,15 @@ TEST_F(ChannelTest, InitialStateIsSetInItsOrder)
     EXPECT_EQ(recorder::Count("glDisable", {GL_LIGHT0}), 1u);
     EXPECT_EQ(recorder::Count("glDisable", {GL_LIGHT7}), 1u);
     EXPECT_EQ(recorder::Count("gluNewQuadric"), 1u);
+    // The arguments: the texture matrix is the one reset, then the blend
+    // factors, the alpha reference, both hints and the local viewer.
+    const GlCall& matrixMode = recorder::Calls()[static_cast<size_t>(first - names.begin()) + 5];
+    EXPECT_EQ(matrixMode.args, (std::vector<double>{GL_TEXTURE}));
+    EXPECT_EQ(recorder::Count("glBlendFunc", {GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA}), 1u);
+    EXPECT_EQ(recorder::Count("glAlphaFunc", {GL_GEQUAL, 1.0}), 1u);
+    EXPECT_EQ(recorder::Count("glHint", {GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST}), 1u);
+    EXPECT_EQ(recorder::Count("glHint", {GL_FOG_HINT, GL_NICEST}), 1u);
+    EXPECT_EQ(recorder::Count("glLightModeli", {GL_LIGHT_MODEL_LOCAL_VIEWER, 1}), 1u);
 }
 
 TEST_F(ChannelTest, AlternatingChannelsSwitchTheContextOncePerChange)
@@ -602,6 +632,59 @@ TEST_F(ChannelTest, EverySlotOfTheHostsTableRunsItsOperation)
     viewOps.CloseView(&view);
     EXPECT_EQ(ops.CloseChannel(record), 0);  // 1
     EXPECT_EQ(record->driverState, nullptr);
+}
+
+TEST_F(ChannelTest, FailedStateAllocationLeavesTheHostsRecordsUntouched)
+{
+    TestChannel channel;
+    std::memset(&channel.record, 0x5A, sizeof channel.record);
+    std::memset(&channel.ops, 0x6B, sizeof channel.ops);
+    channel.request.bufferMode = 7;
+    ChannelRecord record = channel.record;
+    ChannelRequest request = channel.request;
+    ChannelOps ops = channel.ops;
+    MMFailNthAllocation(1);
+    EXPECT_EQ(channel.open(), 1);
+    EXPECT_EQ(std::memcmp(&record, &channel.record, sizeof record), 0);
+    EXPECT_EQ(std::memcmp(&request, &channel.request, sizeof request), 0);
+    EXPECT_EQ(std::memcmp(&ops, &channel.ops, sizeof ops), 0);
+    channel.record.driverState = nullptr;
+}
+
+TEST_F(ChannelTest, AChannelWithoutItsDefaultFontOpensAndDrawsNoText)
+{
+    bool seen = false;
+    for (uint32_t n = 2; n < 10 && !seen; ++n) {
+        TestChannel channel;
+        MMFailNthAllocation(n);
+        int32_t status = channel.open();
+        MMFailNthAllocation(0);
+        if (status != 0 || channel.state()->currentFont != nullptr) {
+            if (status != 0) channel.record.driverState = nullptr;
+            continue;
+        }
+        seen = true;
+        const int32_t at[2] = {2, 2};
+        recorder::Start();
+        channel.ops.DrawOverlayText(&channel.record, at, "text");
+        EXPECT_TRUE(recorder::Calls().empty());
+        recorder::Stop();
+    }
+    EXPECT_TRUE(seen) << "some allocation of the font load fails and open still succeeds";
+}
+
+TEST_F(ChannelTest, ClosingAChannelWhoseContextIsCurrentBehindTheDriversBack)
+{
+    TestChannel a(16, 16), b(16, 16);
+    ASSERT_EQ(a.open(), 0);
+    ASSERT_EQ(b.open(), 0);
+    ASSERT_EQ(currentChannel, b.state());
+    // The host made a's context current itself.
+    wglMakeCurrent(a.state()->deviceContext, a.state()->glContext);
+    a.close();
+    EXPECT_EQ(wglGetCurrentContext(), nullptr);
+    b.ops.SelectChannelPalette(&b.record);
+    EXPECT_EQ(wglGetCurrentContext(), b.state()->glContext) << "b is bound again";
 }
 
 }  // namespace
