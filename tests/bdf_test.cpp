@@ -149,6 +149,25 @@ TEST(BdfLoader, InvalidDigitsDropOrCutTheGlyph)
     EXPECT_NE(comment.font, nullptr) << "keywords count wherever they stand";
 }
 
+TEST(BdfLoader, OnlyZeroSizedBoxesGiveNoFont)
+{
+    std::string text = "STARTFONT 2.1\nFONTBOUNDINGBOX 0 12 0 0\nFONTBOUNDINGBOX 6 0 0 0\n" + Glyph(65, "18\n24\n42\n");
+    Font font(text);
+    EXPECT_EQ(font.font, nullptr);
+}
+
+// Rows of two bytes: a pair cut short by the end of its token gives the one
+// digit's value, a pair past the end gives 0, and nothing is read from the
+// next token.
+TEST(BdfLoader, HexPairsStopAtTheEndOfTheirToken)
+{
+    std::string text = "STARTFONT 2.1\nFONTBOUNDINGBOX 12 3 0 0\nSTARTCHAR x\nENCODING 65\nBITMAP\n"
+                       "ABC\nD\nEF01\nENDCHAR\n";
+    Font font(text);
+    ASSERT_NE(font.font, nullptr);
+    EXPECT_EQ(font.rows(65), (std::vector<int>{0xEF, 0x01, 0x0D, 0x00, 0xAB, 0x0C}));
+}
+
 TEST(BdfLoader, FilesThatCannotBeReadGiveNoFont)
 {
     EXPECT_EQ(LoadBdfFont("/nonexistent/6x12.bdf"), nullptr);

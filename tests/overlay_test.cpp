@@ -340,4 +340,67 @@ TEST_F(OverlayTest, SettersClampAndTouchNoGl)
     EXPECT_EQ(currentChannel, channel.state());
 }
 
+// After text, the unpack row length is the cell width, the colour the pen's,
+// the projection the overlay's, and the enables as before; so also when the
+// raster position is invalid and only the box is drawn.
+TEST_F(OverlayTest, TextLeavesTheStateItsPartLeaves)
+{
+    const float pen[3] = {0, 1, 0}, back[3] = {0, 0, 1};
+    channel.ops.SetPenColours(&channel.record, pen, back);
+    channel.ops.SetTextTransparent(&channel.record, 0);
+    glEnable(GL_DEPTH_TEST);
+    for (int y : {4, 60}) {
+        SCOPED_TRACE(y);
+        const int32_t where[2] = {2, y};
+        view->clearTo(0, 0, 0, 0);
+        glEnable(GL_DEPTH_TEST);
+        channel.ops.DrawOverlayText(&channel.record, where, "AB");
+        GLint value = 0;
+        glGetIntegerv(GL_UNPACK_ROW_LENGTH, &value);
+        EXPECT_EQ(value, 6);
+        GLfloat colour[4];
+        glGetFloatv(GL_CURRENT_COLOR, colour);
+        EXPECT_EQ(colour[1], 1.0f);
+        EXPECT_EQ(colour[2], 0.0f);
+        glGetIntegerv(GL_MATRIX_MODE, &value);
+        EXPECT_EQ(value, GL_PROJECTION);
+        GLfloat projection[16];
+        glGetFloatv(GL_PROJECTION_MATRIX, projection);
+        EXPECT_NEAR(projection[5], -2.0f / 48, 1e-6) << "y grows downward over the extent";
+        EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+        EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
+        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+        Image image = channel.drawn();
+        if (y == 4) {
+            ExpectGlyph(image, 'A', 2, 4, {0, 255, 0}, {0, 0, 255});
+        } else {
+            // The raster position (2, 72) lies below the extent: no glyph,
+            // and the box is clipped away.
+            int lit = 0;
+            for (int x = 0; x < 64; ++x) lit += Near(at(image, x, 47), kBlack) ? 0 : 1;
+            EXPECT_EQ(lit, 0);
+        }
+    }
+    glMatrixMode(GL_MODELVIEW);
+    glDisable(GL_DEPTH_TEST);
+}
+
+// The overlay covers the views, not the window: a 32 x 24 extent in a
+// 64 x 48 window maps overlay pixels onto the views' area.
+TEST_F(OverlayTest, OverlayCoordinatesSpanTheExtentOfTheViews)
+{
+    TestChannel small(64, 48);
+    ASSERT_EQ(small.open(), 0);
+    TestView quarter(small, 0, 0, 32, 24);
+    quarter.clearTo(0, 0, 0, 0);
+    ASSERT_EQ(small.state()->overlayWidth, 32u);
+    ASSERT_EQ(small.state()->overlayHeight, 24u);
+    const int32_t corner[2] = {0, 0}, opposite[2] = {4, 4};
+    small.ops.FillRectangle(&small.record, corner, opposite);
+    Image image = small.drawn();
+    EXPECT_TRUE(Near(image.at(1, 22), {255, 255, 255})) << "top left of the views' area";
+    EXPECT_TRUE(Near(image.at(1, 18), kBlack));
+    EXPECT_TRUE(Near(image.at(1, 46), kBlack)) << "not the window's top left";
+}
+
 }  // namespace

@@ -486,6 +486,148 @@ TEST_F(TextureTest, BackdropIsStoredBottomRowFirstWithNormalisedAngles)
     EXPECT_EQ(MMLiveBlocks(), blocks + 2);
 }
 
+// ---- Details a host relies on ------------------------------------------------
+
+bool DisplayListPath() { return capabilities.genTextures == nullptr; }
+
+TEST_F(TextureTest, RealisationParameterOnlyDefinitionRecordsTheListAgain)
+{
+    TestChannel channel;
+    ASSERT_EQ(channel.open(), 0);
+    if (!DisplayListPath()) GTEST_SKIP() << "runs on the display-list path (texture_display_lists)";
+    HostImage image = Rgba(8, 8);
+    TextureDefinition definition = Definition(image.bitmap, ZQGD_DEFINE_TEXTURE);
+    ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 2, &definition, 1), 0);
+    GLuint name = Texture(channel, 2)->glName;
+    definition.flags = ZQGD_TEXTURE_LINEAR | ZQGD_TEXTURE_CLAMP_S;  // DECAL, linear, clamped in s only
+    recorder::Start();
+    ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 2, &definition, 0), 0);
+    recorder::Stop();
+    EXPECT_EQ(Texture(channel, 2)->glName, name) << "the same list, recorded again";
+    EXPECT_EQ(recorder::Count("glNewList", {static_cast<double>(name), GL_COMPILE}), 1u);
+    EXPECT_EQ(recorder::Count("glTexImage2D"), 1u);
+    EXPECT_EQ(recorder::Count("glTexEnvi", {GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL}), 1u);
+    EXPECT_EQ(recorder::Count("glTexParameteri", {GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR}), 1u);
+    EXPECT_EQ(recorder::Count("glTexParameteri", {GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR}), 1u);
+    EXPECT_EQ(recorder::Count("glTexParameteri", {GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP}), 1u);
+    EXPECT_EQ(recorder::Count("glTexParameteri", {GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT}), 1u);
+    EXPECT_EQ(recorder::Names().back(), "glEndList");
+}
+
+TEST_F(TextureTest, FailedDefinitionsTakeTheIdOutOfBothStores)
+{
+    TestChannel channel;
+    ASSERT_EQ(channel.open(), 0);
+    HostImage image = Rgba(8, 8);
+    TextureDefinition good = Definition(image.bitmap, ZQGD_DEFINE_TEXTURE);
+    ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 3, &good, 1), 0);
+    HostImage broken(100, 60, 24, 0xFF0000, 0xFF00, 0xFF);
+    TextureDefinition bad = Definition(broken.bitmap, ZQGD_DEFINE_TEXTURE);
+    bad.image.bytesPerLine = 10;
+    EXPECT_EQ(channel.ops.DefineTexture(&channel.record, 3, &bad, 1), 1);
+    EXPECT_EQ(Texture(channel, 3), nullptr) << "a failed redefinition removes the earlier texture";
+
+    TextureDefinition backdrop = Definition(image.bitmap, ZQGD_DEFINE_BACKDROP);
+    ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 4, &backdrop, 1), 0);
+    MMFailNthAllocation(1);  // the texture's list item
+    EXPECT_EQ(channel.ops.DefineTexture(&channel.record, 4, &good, 1), 1);
+    MMFailNthAllocation(0);
+    EXPECT_EQ(Backdrop(channel, 4), nullptr) << "the other kind was removed before the item failed";
+    EXPECT_EQ(Texture(channel, 4), nullptr);
+}
+
+TEST_F(TextureTest, DefinitionsAndDrawingMakeTheirChannelCurrent)
+{
+    TestChannel channel(32, 32), other(32, 32);
+    ASSERT_EQ(channel.open(), 0);
+    TestView view(channel, 0, 0, 32, 32);
+    ASSERT_EQ(other.open(), 0);
+    auto expectCurrent = [&](const char* operation) {
+        EXPECT_EQ(currentChannel, channel.state()) << operation;
+        EXPECT_EQ(wglGetCurrentContext(), channel.state()->glContext) << operation;
+        MakeChannelCurrent(other.state());
+    };
+    MakeChannelCurrent(other.state());
+    HostImage image = Rgba(8, 8);
+    TextureDefinition definition = Definition(image.bitmap, ZQGD_DEFINE_TEXTURE);
+    ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 1, &definition, 1), 0);
+    EXPECT_EQ(glIsTexture(Texture(channel, 1)->glName) || glIsList(Texture(channel, 1)->glName), GL_TRUE)
+        << "the name lives in the channel's context";
+    expectCurrent("DefineTexture");
+    channel.ops.DeleteTexture(&channel.record, 1);
+    expectCurrent("DeleteTexture");
+    const int32_t a[2] = {1, 1}, b[2] = {9, 9}, points[6] = {1, 1, 9, 1, 5, 9};
+    const uint32_t centre[2] = {10, 10};
+    channel.ops.DrawCircle(&channel.record, 4, centre);
+    expectCurrent("DrawCircle");
+    channel.ops.DrawLine(&channel.record, a, b);
+    expectCurrent("DrawLine");
+    channel.ops.FillPolygon(&channel.record, 3, points);
+    expectCurrent("FillPolygon");
+    channel.ops.FillRectangle(&channel.record, a, b);
+    expectCurrent("FillRectangle");
+    channel.ops.DrawOverlayText(&channel.record, a, "x");
+    expectCurrent("DrawOverlayText");
+    channel.ops.EndFrame(&channel.record);
+    expectCurrent("EndFrame");
+}
+
+TEST_F(TextureTest, TheTransparentColourKeepsItsByteOrder)
+{
+    TestChannel channel;
+    ASSERT_EQ(channel.open(), 0);
+    // Red 10, green 20, blue 30 against its mirror 30, 20, 10, in two layouts.
+    for (bool bgr : {false, true}) {
+        SCOPED_TRACE(bgr ? "BGR" : "RGB");
+        HostImage image(2, 2, 24, bgr ? 0xFF0000 : 0xFF, 0xFF00, bgr ? 0xFF : 0xFF0000);
+        auto pixel = [&](uint32_t r, uint32_t g, uint32_t blue) {
+            return bgr ? (r << 16 | g << 8 | blue) : (blue << 16 | g << 8 | r);
+        };
+        image.set(0, 0, pixel(10, 20, 30));
+        image.set(1, 0, pixel(30, 20, 10));
+        image.set(0, 1, pixel(10, 30, 20));
+        image.set(1, 1, pixel(20, 10, 30));
+        TextureDefinition definition = Definition(image.bitmap, ZQGD_DEFINE_TEXTURE, ZQGD_TEXTURE_MODULATE, 10, 20, 30);
+        ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 6, &definition, 1), 0);
+        const auto* texels = static_cast<const uint8_t*>(Texture(channel, 6)->image.pixels);
+        EXPECT_EQ(texels[3], 0) << "the keyed colour";
+        EXPECT_EQ(texels[7], 255);
+        EXPECT_EQ(texels[11], 255);
+        EXPECT_EQ(texels[15], 255);
+    }
+}
+
+TEST_F(TextureTest, MipmapsBackToOneLevelUploadOneLevelAgain)
+{
+    TestChannel channel;
+    ASSERT_EQ(channel.open(), 0);
+    if (DisplayListPath()) GTEST_SKIP() << "texture objects only";
+    HostImage image = Rgba(8, 8);
+    TextureDefinition definition = Definition(image.bitmap, ZQGD_DEFINE_TEXTURE, ZQGD_TEXTURE_MIPMAP);
+    ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 2, &definition, 1), 0);
+    EXPECT_EQ(Texture(channel, 2)->uploadedLevels, 2);
+    definition.flags = ZQGD_TEXTURE_MODULATE;
+    recorder::Start();
+    ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 2, &definition, 0), 0);
+    EXPECT_EQ(recorder::Count("glTexImage2D"), 1u);
+    EXPECT_EQ(recorder::Count("gluBuild2DMipmaps"), 0u);
+    EXPECT_EQ(Texture(channel, 2)->uploadedLevels, 1);
+}
+
+TEST_F(TextureTest, OperationOneDeletesATextureMap)
+{
+    TestChannel channel;
+    ASSERT_EQ(channel.open(), 0);
+    HostImage image = Rgba(8, 8);
+    TextureDefinition definition = Definition(image.bitmap, ZQGD_DEFINE_TEXTURE);
+    ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 9, &definition, 1), 0);
+    GLuint name = Texture(channel, 9)->glName;
+    TextureDefinition deletion = Definition(image.bitmap, ZQGD_DELETE_TEXTURE);
+    EXPECT_EQ(channel.ops.DefineTexture(&channel.record, 9, &deletion, 1), 0);
+    EXPECT_EQ(Texture(channel, 9), nullptr);
+    EXPECT_FALSE(glIsTexture(name) || glIsList(name));
+}
+
 class BackdropTest : public TextureTest {
 protected:
     // A 1024 x 256 panorama whose pixels encode their column and row.
