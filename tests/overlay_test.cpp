@@ -392,6 +392,12 @@ TEST_F(OverlayTest, OverlayCoordinatesSpanTheExtentOfTheViews)
     TestChannel small(64, 48);
     ASSERT_EQ(small.open(), 0);
     TestView quarter(small, 0, 0, 32, 24);
+    // The whole window black first: the view clears only its rectangle.
+    MakeChannelCurrent(small.state());
+    glDisable(GL_SCISSOR_TEST);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glEnable(GL_SCISSOR_TEST);
     quarter.clearTo(0, 0, 0, 0);
     ASSERT_EQ(small.state()->overlayWidth, 32u);
     ASSERT_EQ(small.state()->overlayHeight, 24u);

@@ -568,15 +568,6 @@ TEST_F(RenderTest, UndefinedTexturesAreRequestedOncePerRun)
 
 // ---- Details a host relies on ------------------------------------------------
 
-// The calls with the name, in order.
-std::vector<GlCall> CallsNamed(const std::string& name)
-{
-    std::vector<GlCall> found;
-    for (const GlCall& call : recorder::Calls())
-        if (call.name == name) found.push_back(call);
-    return found;
-}
-
 TEST_F(RenderTest, UnlitRenderersSwitchLightingOff)
 {
     // A black light: the lit square is black, the unlit one red.
@@ -612,7 +603,7 @@ TEST_F(RenderTest, OutlinesSwitchTexturingBlendingAlphaTestOffInThatOrder)
         recorder::Start();
         kRendererTable[renderer](&view->record, nullptr, block);
         recorder::Stop();
-        std::vector<GlCall> disables = CallsNamed("glDisable");
+        std::vector<GlCall> disables = recorder::CallsNamed("glDisable");
         std::vector<double> order;
         for (const GlCall& call : disables) order.push_back(call.args[0]);
         std::vector<double> expected = {GL_TEXTURE_2D, GL_BLEND, GL_ALPHA_TEST};
@@ -632,7 +623,7 @@ TEST_F(RenderTest, ObjectMatrixGoesToGlTransposedWithItsTranslation)
     view->begin(0);
     recorder::Start();
     kRendererTable[0](&view->record, nullptr, object.finish());
-    std::vector<GlCall> multiplied = CallsNamed("glMultMatrixf");
+    std::vector<GlCall> multiplied = recorder::CallsNamed("glMultMatrixf");
     ASSERT_EQ(multiplied.size(), 1u);
     EXPECT_EQ(multiplied[0].args,
               (std::vector<double>{0, 1, 0, 0, -2, 0, 0, 0, 0, 0.5, 1, 0, 3, 4, 5, 1}));
@@ -653,7 +644,7 @@ TEST_F(RenderTest, LitOutlinesAndFillsSendThePlaneOrTheCornerNormals)
         view->begin(0);
         recorder::Start();
         kRendererTable[renderer](&view->record, nullptr, block);
-        std::vector<GlCall> sent = CallsNamed("glNormal3fv");
+        std::vector<GlCall> sent = recorder::CallsNamed("glNormal3fv");
         if (renderer < 8) {
             ASSERT_EQ(sent.size(), 1u);
             EXPECT_NEAR(sent[0].args[0], 0.6, 1e-6);
@@ -713,13 +704,13 @@ TEST_F(RenderTest, AlphaOfPreLitSmoothFillsAndOfTheEmission)
     view->begin(0);
     recorder::Start();
     kRendererTable[8](&view->record, nullptr, object.finish(true));
-    std::vector<GlCall> colours = CallsNamed("glColor4fv");
+    std::vector<GlCall> colours = recorder::CallsNamed("glColor4fv");
     ASSERT_EQ(colours.size(), 4u);
     for (const GlCall& call : colours) EXPECT_NEAR(call.args[3], 0.75, 1e-6);
     view->begin(0);
     recorder::Start();
     kRendererTable[8](&view->record, nullptr, object.finish(false));
-    for (const GlCall& call : CallsNamed("glMaterialfv")) EXPECT_NEAR(call.args[5], 0.75, 1e-6) << call.args[1];
+    for (const GlCall& call : recorder::CallsNamed("glMaterialfv")) EXPECT_NEAR(call.args[5], 0.75, 1e-6) << call.args[1];
     EXPECT_EQ(recorder::Count("glMaterialfv", {GL_FRONT, GL_EMISSION}), 1u);
 }
 
@@ -774,7 +765,7 @@ TEST_F(RenderTest, NanTransparencyIsDrawnOpaque)
     view->begin(0);
     recorder::Start();
     kRendererTable[0](&view->record, nullptr, object.finish());
-    std::vector<GlCall> colours = CallsNamed("glColor4fv");
+    std::vector<GlCall> colours = recorder::CallsNamed("glColor4fv");
     ASSERT_EQ(colours.size(), 1u);
     EXPECT_EQ(colours[0].args[3], 1.0);
     EXPECT_EQ(channel.state()->blendEnabled, 0);

@@ -563,14 +563,6 @@ TEST_F(ViewTest, CloseDeletesTheListOfItsOwnChannel)
 
 // ---- Details a host relies on ------------------------------------------------
 
-std::vector<GlCall> CallsNamed(const std::string& name)
-{
-    std::vector<GlCall> found;
-    for (const GlCall& call : recorder::Calls())
-        if (call.name == name) found.push_back(call);
-    return found;
-}
-
 // The host binds the table by slot: each slot of the view's copy runs its
 // own operation, seen by what it does.
 TEST_F(ViewTest, EverySlotOfTheViewsTableRunsItsOperation)
@@ -676,7 +668,7 @@ TEST_F(ViewTest, BeginViewLoadsTheViewingMatrixAndEveryLightParameter)
     const float viewing[12] = {0, 1, 0, 4, -1, 0, 0, 5, 0, 0, 2, 6};
     recorder::Start();
     view.ops.BeginView(&view.record, 0, viewing, ZQGD_CLEAR_COLOUR);
-    std::vector<GlCall> multiplied = CallsNamed("glMultMatrixf");
+    std::vector<GlCall> multiplied = recorder::CallsNamed("glMultMatrixf");
     ASSERT_EQ(multiplied.size(), 1u);
     EXPECT_EQ(multiplied[0].args, (std::vector<double>{0, -1, 0, 0, 1, 0, 0, 0, 0, 0, 2, 0, 4, 5, 6, 1}));
     EXPECT_EQ(recorder::Count("glLightfv", {GL_LIGHT1, GL_POSITION, 1, 2, 3, 1}), 1u) << "w = 1";

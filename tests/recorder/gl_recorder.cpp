@@ -224,4 +224,12 @@ void OverrideString(GLenum name, const char* value)
 
 void NullString(GLenum name) { nulled.insert(name); }
 
+std::vector<GlCall> CallsNamed(const std::string& name)
+{
+    std::vector<GlCall> found;
+    for (const GlCall& call : calls)
+        if (call.name == name) found.push_back(call);
+    return found;
+}
+
 }  // namespace recorder

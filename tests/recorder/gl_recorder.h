@@ -25,6 +25,8 @@ void Stop();
 const std::vector<GlCall>& Calls();
 std::vector<std::string> Names();
 size_t Count(const std::string& name);
+// The calls of that name, in order.
+std::vector<GlCall> CallsNamed(const std::string& name);
 // Calls whose name and leading arguments match.
 size_t Count(const std::string& name, const std::vector<double>& leadingArgs);
 
