@@ -404,7 +404,11 @@ TEST_F(OverlayTest, OverlayCoordinatesSpanTheExtentOfTheViews)
     const int32_t corner[2] = {0, 0}, opposite[2] = {4, 4};
     small.ops.FillRectangle(&small.record, corner, opposite);
     Image image = small.drawn();
+    // Four overlay pixels are four window pixels: the rectangle covers
+    // columns 0 to 3 and the top four rows of the views' area.
     EXPECT_TRUE(Near(image.at(1, 22), {255, 255, 255})) << "top left of the views' area";
+    EXPECT_TRUE(Near(image.at(3, 20), {255, 255, 255}));
+    EXPECT_TRUE(Near(image.at(5, 20), kBlack));
     EXPECT_TRUE(Near(image.at(1, 18), kBlack));
     EXPECT_TRUE(Near(image.at(1, 46), kBlack)) << "not the window's top left";
 }
