@@ -1,6 +1,7 @@
 # The front door: `make demo` renders the viewer's scene through the driver
 # and writes pictures; `make test` builds and runs every test, then again
-# under AddressSanitizer and UndefinedBehaviorSanitizer.
+# under AddressSanitizer and UndefinedBehaviorSanitizer, then builds the
+# Windows DLLs (i686 and x86_64) and runs the Windows checks under Wine.
 BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
 DEMO_OUT ?= out/demo
@@ -9,7 +10,7 @@ CMAKE_FLAGS ?=
 export LIBGL_ALWAYS_SOFTWARE = 1
 export GALLIUM_DRIVER = llvmpipe
 
-.PHONY: all deps build demo test test-plain test-sanitize test-fuzz fuzz bench clean
+.PHONY: all deps build demo test test-plain test-sanitize test-windows test-fuzz fuzz bench clean
 
 all: build
 
@@ -23,7 +24,7 @@ build: deps
 demo: build
 	$(BUILD)/viewer/zqviewer --out $(DEMO_OUT)
 
-test: test-plain test-sanitize test-fuzz
+test: test-plain test-sanitize test-windows test-fuzz
 
 test-plain: build
 	cd $(BUILD) && ctest --output-on-failure
@@ -32,6 +33,18 @@ test-sanitize: deps
 	cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZQGD_SANITIZE=ON $(CMAKE_FLAGS)
 	cmake --build $(SANITIZE_BUILD)
 	cd $(SANITIZE_BUILD) && ctest --output-on-failure
+
+# The Windows DLLs, cross-built with mingw-w64: the i686 one (for 32-bit
+# hosts) is built and inspected, the x86_64 one also runs under wine64.
+WINDOWS_ARCHES = i686 x86_64
+
+test-windows: deps
+	for arch in $(WINDOWS_ARCHES); do \
+	    cmake -S . -B build-win-$$arch -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	        -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-$$arch.cmake && \
+	    cmake --build build-win-$$arch && \
+	    (cd build-win-$$arch && ctest --output-on-failure) || exit 1; \
+	done
 
 # The BDF parser under libFuzzer (clang, AddressSanitizer, UBSan):
 # `make fuzz` runs it for FUZZ_SECONDS (10 minutes by default);
@@ -64,4 +77,4 @@ bench: build
 	    --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD) out
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD) build-win-i686 build-win-x86_64 out

@@ -1,0 +1,22 @@
+#!/bin/sh
+# A Windows build of the module: the expected PE format, exactly its two
+# entry points exported, and imports from nothing but system DLLs and the
+# host services DLL (the C and C++ runtimes are linked in).
+#   check_windows_dll.sh OBJDUMP DLL FORMAT
+set -eu
+objdump=$1 dll=$2 format=$3
+"$objdump" -f "$dll" | grep -q "file format $format" || { echo "$dll: not $format" >&2; exit 1; }
+dump=$("$objdump" -p "$dll")
+exports=$(printf '%s\n' "$dump" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | awk '/\[/ && !/Ordinal/ {print $NF}' | sort | tr '\n' ' ')
+if [ "$exports" != "ZqGDDescription ZqGDOpenChannel " ]; then
+    echo "$dll exports: $exports" >&2
+    exit 1
+fi
+imports=$(printf '%s\n' "$dump" | awk '/DLL Name:/ {print tolower($3)}' | sort -u)
+for name in $imports; do
+    case "$name" in
+        kernel32.dll|user32.dll|gdi32.dll|opengl32.dll|glu32.dll|msvcrt.dll|zqhost.dll|api-ms-win-crt-*.dll) ;;
+        *) echo "$dll imports $name" >&2; exit 1 ;;
+    esac
+done
+echo "$dll: $format, exports $exports, imports" $imports
