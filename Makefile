@@ -43,7 +43,7 @@ test-windows: deps
 	    cmake -S . -B build-win-$$arch -G Ninja -DCMAKE_BUILD_TYPE=Release \
 	        -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-$$arch.cmake && \
 	    cmake --build build-win-$$arch && \
-	    (cd build-win-$$arch && ctest --output-on-failure) || exit 1; \
+	    (cd build-win-$$arch && ctest -j2 --output-on-failure) || exit 1; \
 	done
 
 # The BDF parser under libFuzzer (clang, AddressSanitizer, UBSan):

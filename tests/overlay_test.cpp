@@ -302,14 +302,14 @@ TEST_F(OverlayTest, SettersClampAndTouchNoGl)
     // The other channel is current: the setters must not switch to big's.
     MakeChannelCurrent(channel.state());
     recorder::Start();
-    const int32_t far[2] = {700, 500}, left[2] = {-5, 10}, near[2] = {10, 10};
-    big.ops.SetCursorPosition(&big.record, far);
+    const int32_t beyond[2] = {700, 500}, left[2] = {-5, 10}, inside[2] = {10, 10};
+    big.ops.SetCursorPosition(&big.record, beyond);
     EXPECT_EQ(big.record.cursorX, 639);
     EXPECT_EQ(big.record.cursorY, 479);
     big.ops.SetCursorPosition(&big.record, left);
     EXPECT_EQ(big.record.cursorX, 0);
     EXPECT_EQ(big.record.cursorY, 10);
-    big.ops.SetCursorPosition(&big.record, near);
+    big.ops.SetCursorPosition(&big.record, inside);
     big.ops.MoveCursor(&big.record, -1000, 0);
     EXPECT_EQ(big.record.cursorX, 0);
     EXPECT_EQ(big.record.cursorY, 10);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -361,7 +362,7 @@ TEST_F(ViewTest, ProjectionsPutAKnownVertexOnItsPixel)
     // Perspective: a vertex on the axis lands in the centre; one at x = z
     // tan(a) lands where the vertical angle, scaled from the horizontal one,
     // puts it: x_ndc = x / (z tan(fovy / 2) aspect).
-    double fovy = 1.0 * 0.75 * 57.29578 * M_PI / 180.0;
+    double fovy = 1.0 * 0.75 * 57.29578 * std::numbers::pi / 180.0;
     double aspect = 640.0 / 480.0;
     double xNdc = 1.0 / (4.0 * std::tan(fovy / 2) * aspect);
     glDisable(GL_TEXTURE_2D);
