@@ -10,7 +10,7 @@ packages="
   libgtest-dev libgmock-dev libbenchmark-dev
   libpng-dev libcli11-dev libtinyobjloader-dev
   xfonts-base pcf2bdf clang libclang-rt-14-dev
-  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 googletest
 "
 
 missing=""
