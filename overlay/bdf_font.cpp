@@ -73,9 +73,10 @@ struct Parser {
         long rowBytes = (width + 7) / 8;
         if (rowBytes * height > kMaxBytesPerGlyph) return kFindBoundingBox;
         auto bytesPerGlyph = static_cast<int16_t>(rowBytes * height);
-        font = static_cast<BitmapFont*>(MMmalloc(static_cast<uint32_t>(kHeaderSize + 256 * size_t(bytesPerGlyph) + 1)));
+        const size_t blockSize = kHeaderSize + 256 * size_t(bytesPerGlyph) + 1;
+        font = static_cast<BitmapFont*>(MMmalloc(static_cast<uint32_t>(blockSize)));
         if (font == nullptr) return kStop;
-        std::memset(font, 0, kHeaderSize + 256 * size_t(bytesPerGlyph) + 1);
+        std::memset(font, 0, blockSize);
         for (uint16_t& offset : font->glyphOffsets) offset = kNoGlyph;
         font->glyphWidth = static_cast<int16_t>(width);
         font->glyphHeight = static_cast<int16_t>(height);
