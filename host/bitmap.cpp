@@ -76,9 +76,6 @@ public:
         uint32_t field = (pixel & channel_.mask) >> channel_.shift;
         return table_.empty() ? WidenField(field, channel_.maximum) : table_[field];
     }
-    const Channel& channel() const { return channel_; }
-    // The table, or null for a field too wide for one.
-    const uint8_t* table() const { return table_.empty() ? nullptr : table_.data(); }
 
 private:
     static constexpr uint32_t kTableLimit = 0xFFFF;
@@ -224,22 +221,16 @@ uint32_t RgbaOf(const Decoder& decoder, uint32_t pixel)
 
 // Pixels of one or two bytes: a table of the result for every pixel value.
 // For small images of two bytes per pixel the table would cost more than it
-// saves, and each field goes through its channel's table instead.
+// saves, and each pixel is widened channel by channel instead.
 template <uint32_t Bytes>
 void ConvertThroughTable(const Decoder& decoder, const Bitmap& source, Bitmap& destination)
 {
     constexpr uint32_t kValues = 1u << (8 * Bytes);
     const uint32_t width = source.width;
     if (uint64_t{width} * source.height < kValues) {
-        const uint8_t *red = decoder.red().table(), *green = decoder.green().table(), *blue = decoder.blue().table();
-        const Channel r = decoder.red().channel(), g = decoder.green().channel(), b = decoder.blue().channel();
         EachRow(source, destination, [&](const uint8_t* from, uint8_t* to) {
-            for (uint32_t x = 0; x < width; ++x, from += Bytes, to += 4) {
-                uint32_t pixel = Load<Bytes>(from);
-                Store<4>(to, uint32_t{red[(pixel & r.mask) >> r.shift]} |
-                                 uint32_t{green[(pixel & g.mask) >> g.shift]} << 8 |
-                                 uint32_t{blue[(pixel & b.mask) >> b.shift]} << 16 | kOpaque);
-            }
+            for (uint32_t x = 0; x < width; ++x, from += Bytes, to += 4)
+                Store<4>(to, RgbaOf(decoder, Load<Bytes>(from)));
         });
         return;
     }
@@ -254,8 +245,7 @@ void ConvertThroughTable(const Decoder& decoder, const Bitmap& source, Bitmap& d
 using StraightPath = void (*)(const Decoder& decoder, const Bitmap& source, Bitmap& destination);
 
 // The straight conversion from the source's layout into the driver's, or
-// null. Every mask of the 16- and 8-bit layouts is at most 8 bits wide, so
-// its channel widens through a table.
+// null.
 StraightPath StraightPathOf(const Bitmap& source, const Bitmap& destination)
 {
     if (!useStraightPaths || !IsDriverRgba(destination)) return nullptr;

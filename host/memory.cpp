@@ -83,6 +83,17 @@ void Release(BlockHeader* header)
     std::free(header);
 }
 
+// Gives the block held back longest to the system.
+void ReleaseOldest(Manager& m)
+{
+    BlockHeader* oldest = m.held.front();
+    m.held.pop_front();
+    m.heldSet.erase(oldest + 1);
+    ZQHOST_UNPOISON(oldest, sizeof(BlockHeader));
+    m.heldBytes -= oldest->size;
+    Release(oldest);
+}
+
 // Keeps a poisoned block back; the oldest ones go to the system once too
 // many blocks or bytes are held.
 void Hold(Manager& m, BlockHeader* header)
@@ -93,14 +104,7 @@ void Hold(Manager& m, BlockHeader* header)
     m.held.push_back(header);
     m.heldSet.insert(header + 1);
     m.heldBytes += size;
-    while (m.held.size() > kHeldBlocks || m.heldBytes > kHeldBytes) {
-        BlockHeader* oldest = m.held.front();
-        m.held.pop_front();
-        m.heldSet.erase(oldest + 1);
-        ZQHOST_UNPOISON(oldest, sizeof(BlockHeader));
-        m.heldBytes -= oldest->size;
-        Release(oldest);
-    }
+    while (m.held.size() > kHeldBlocks || m.heldBytes > kHeldBytes) ReleaseOldest(m);
 }
 
 }  // namespace
@@ -162,11 +166,5 @@ extern "C" void ZqHostSetStrict(int32_t strict)
 extern "C" void MMReleaseHeldBlocks(void)
 {
     Manager& m = TheManager();
-    for (BlockHeader* header : m.held) {
-        ZQHOST_UNPOISON(header, sizeof(BlockHeader));
-        Release(header);
-    }
-    m.held.clear();
-    m.heldSet.clear();
-    m.heldBytes = 0;
+    while (!m.held.empty()) ReleaseOldest(m);
 }
