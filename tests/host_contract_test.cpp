@@ -17,26 +17,13 @@
 #include "driver/probe.h"
 #include "overlay/overlay.h"
 #include "support/host_image.h"
+#include "support/test_texture.h"
 #include "support/test_view.h"
 #include "texture/texture_store.h"
 
 namespace {
 
-constexpr uint32_t kNoKey = 256;
 constexpr int kEnoughAllocations = 40;
-
-TextureDefinition Definition(const Bitmap& image, int32_t operation)
-{
-    TextureDefinition definition{};
-    definition.image = image;
-    definition.operation = operation;
-    definition.flags = ZQGD_TEXTURE_MODULATE;
-    definition.keyRed = kNoKey;
-    const float identity[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
-    std::memcpy(definition.textureMatrix, identity, sizeof identity);
-    definition.angularWidth = 1.0f;
-    return definition;
-}
 
 HostImage Filled(uint32_t width, uint32_t height, uint32_t bits, uint32_t red, uint32_t green, uint32_t blue,
                  uint32_t value)
@@ -50,16 +37,6 @@ HostImage Filled(uint32_t width, uint32_t height, uint32_t bits, uint32_t red, u
 HostImage Rgba(uint32_t width, uint32_t height, uint32_t value = 0xFFFFFFFF)
 {
     return Filled(width, height, 32, 0xFF, 0xFF00, 0xFF0000, value);
-}
-
-TextureEntry* Texture(TestChannel& channel, int32_t id)
-{
-    return static_cast<TextureEntry*>(_ZqGFindListItem(&channel.state()->textureList, id));
-}
-
-TextureEntry* Backdrop(TestChannel& channel, int32_t id)
-{
-    return static_cast<TextureEntry*>(_ZqGFindListItem(&channel.state()->backdropList, id));
 }
 
 int CountItems(KeyedList* list)
@@ -182,6 +159,7 @@ TEST_F(HostContractTest, FailedTextureDefinitionLeavesBackdropsWhereTheyAre)
     TestView view(channel, 0, 0, 64, 48);
     HostImage sky = Rgba(256, 64, 0xFFFF8000);
     TextureDefinition backdrop = Definition(sky.bitmap, ZQGD_DEFINE_BACKDROP);
+    backdrop.angularWidth = 1.0f;
     ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 7, &backdrop, 1), 0);
     BackgroundRecord background{1, {0, 0, 0}, 7};
     view.ops.SetBackground(&view.record, &background);

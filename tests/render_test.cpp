@@ -13,6 +13,7 @@
 #include "render/materials.h"
 #include "support/host_image.h"
 #include "support/test_object.h"
+#include "support/test_texture.h"
 #include "support/test_view.h"
 #include "texture/texture_store.h"
 
@@ -46,12 +47,7 @@ protected:
     // Defines a texture map from the image, without a transparent colour.
     TextureDefinition DefineTexture(HostImage& image, int32_t id, uint32_t flags)
     {
-        TextureDefinition definition{};
-        definition.image = image.bitmap;
-        definition.operation = ZQGD_DEFINE_TEXTURE;
-        definition.flags = flags;
-        definition.keyRed = 256;
-        definition.textureMatrix[0] = definition.textureMatrix[4] = definition.textureMatrix[8] = 1;
+        TextureDefinition definition = Definition(image.bitmap, ZQGD_DEFINE_TEXTURE, flags);
         EXPECT_EQ(channel.ops.DefineTexture(&channel.record, id, &definition, 1), 0);
         return definition;
     }

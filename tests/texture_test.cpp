@@ -10,39 +10,13 @@
 #include "driver/probe.h"
 #include "recorder/gl_recorder.h"
 #include "support/host_image.h"
+#include "support/test_texture.h"
 #include "support/test_view.h"
 #include "texture/texture_store.h"
 
 namespace {
 
-constexpr uint32_t kNoKey = 256;
-
-TextureDefinition Definition(const Bitmap& image, int32_t operation, uint32_t flags = ZQGD_TEXTURE_MODULATE,
-                             uint32_t keyRed = kNoKey, uint32_t keyGreen = 0, uint32_t keyBlue = 0)
-{
-    TextureDefinition definition{};
-    definition.image = image;
-    definition.operation = operation;
-    definition.flags = flags;
-    definition.keyRed = keyRed;
-    definition.keyGreen = keyGreen;
-    definition.keyBlue = keyBlue;
-    const float identity[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
-    std::memcpy(definition.textureMatrix, identity, sizeof identity);
-    return definition;
-}
-
 HostImage Rgba(uint32_t width, uint32_t height) { return HostImage(width, height, 32, 0xFF, 0xFF00, 0xFF0000); }
-
-TextureEntry* Texture(TestChannel& channel, int32_t id)
-{
-    return static_cast<TextureEntry*>(_ZqGFindListItem(&channel.state()->textureList, id));
-}
-
-TextureEntry* Backdrop(TestChannel& channel, int32_t id)
-{
-    return static_cast<TextureEntry*>(_ZqGFindListItem(&channel.state()->backdropList, id));
-}
 
 class TextureTest : public ::testing::Test {
 protected:

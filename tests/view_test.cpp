@@ -12,8 +12,8 @@
 
 #include "driver/probe.h"
 #include "recorder/gl_recorder.h"
+#include "support/test_texture.h"
 #include "support/test_view.h"
-#include "texture/texture_store.h"
 
 namespace {
 
@@ -820,7 +820,7 @@ TEST_F(ViewTest, BackgroundsOfEveryViewFollowTheBackdropAndItsKind)
     EXPECT_EQ(plain.state()->backdrop, nullptr);
     EXPECT_EQ(plain.state()->clearRoutine, PlainClear);
     TestBackdrop second(channel, 32, 48, 0xFF00FF00);
-    TextureEntry* entry = static_cast<TextureEntry*>(_ZqGFindListItem(&channel.state()->backdropList, 5));
+    TextureEntry* entry = Backdrop(channel, 5);
     EXPECT_EQ(left.state()->backdrop, entry);
     EXPECT_EQ(right.state()->backdrop, entry);
     channel.ops.DeleteTexture(&channel.record, 5);
