@@ -516,11 +516,7 @@ TEST_F(TextureTest, DefinitionsAndDrawingMakeTheirChannelCurrent)
     ASSERT_EQ(channel.open(), 0);
     TestView view(channel, 0, 0, 32, 32);
     ASSERT_EQ(other.open(), 0);
-    auto expectCurrent = [&](const char* operation) {
-        EXPECT_EQ(currentChannel, channel.state()) << operation;
-        EXPECT_EQ(wglGetCurrentContext(), channel.state()->glContext) << operation;
-        MakeChannelCurrent(other.state());
-    };
+    auto expectCurrent = [&](const char* operation) { ExpectCurrentThenYield(channel, other, operation); };
     MakeChannelCurrent(other.state());
     HostImage image = Rgba(8, 8);
     TextureDefinition definition = Definition(image.bitmap, ZQGD_DEFINE_TEXTURE);

@@ -696,11 +696,7 @@ TEST_F(ViewTest, OperationsOfAViewMakeItsChannelCurrent)
     ASSERT_EQ(other.open(), 0);
     Environment environment{};
     view.record.environment = &environment;
-    auto expectCurrent = [&](const char* operation) {
-        EXPECT_EQ(currentChannel, channel.state()) << operation;
-        EXPECT_EQ(wglGetCurrentContext(), channel.state()->glContext) << operation;
-        MakeChannelCurrent(other.state());
-    };
+    auto expectCurrent = [&](const char* operation) { ExpectCurrentThenYield(channel, other, operation); };
     MakeChannelCurrent(other.state());
     view.ops.SetEnvironment(&view.record);
     expectCurrent("SetEnvironment");

@@ -65,3 +65,12 @@ public:
     ChannelRequest request{};
     ChannelOps ops{};
 };
+
+// Checks that the operation just run left the channel and its context
+// current, then makes the other channel current for the next operation.
+inline void ExpectCurrentThenYield(const TestChannel& channel, const TestChannel& other, const char* operation)
+{
+    EXPECT_EQ(currentChannel, channel.state()) << operation;
+    EXPECT_EQ(wglGetCurrentContext(), channel.state()->glContext) << operation;
+    MakeChannelCurrent(other.state());
+}
