@@ -1,4 +1,5 @@
 // Turning a channel's window into a GL drawing surface.
+#include <algorithm>
 #include <cstring>
 
 #include "channel.h"
@@ -10,17 +11,33 @@ namespace {
 // glClearDepth's argument: one part in 2^20 above 1 (GL clamps it to 1).
 constexpr double kClearDepth = 1.0000009536743164;
 
+// A depth buffer this deep keeps objects apart from the ground they stand on
+// over the whole depth range of a view.
+constexpr int kWantedDepthBits = 24;
+
 // Scans the device's formats in ascending order for the first one whose
-// buffering matches the request; without a match the descriptor holds the
-// last format. Returns the number of formats (0: nothing was described).
+// buffering matches the request and whose depth buffer has 24 bits or more.
+// Some systems (Wine on Mesa among them) list formats with a shallower depth
+// buffer or none first; where no format has 24 bits, the one with the
+// deepest buffer is taken, the first of equals. Without a format of the
+// asked buffering the descriptor holds the last format. Returns the number
+// of formats (0: nothing was described).
 int ScanPixelFormats(HDC dc, uint32_t bufferMode, PIXELFORMATDESCRIPTOR* descriptor)
 {
     int count = DescribePixelFormat(dc, 1, sizeof(PIXELFORMATDESCRIPTOR), nullptr);
+    int best = 0, bestDepth = -1;
     for (int format = 1; format <= count; ++format) {
         DescribePixelFormat(dc, format, sizeof(PIXELFORMATDESCRIPTOR), descriptor);
         bool doubleBuffered = (descriptor->dwFlags & PFD_DOUBLEBUFFER) != 0;
-        if (bufferMode == ZQGD_SINGLE_BUFFERED ? !doubleBuffered : doubleBuffered) break;
+        if (bufferMode == ZQGD_SINGLE_BUFFERED ? doubleBuffered : !doubleBuffered) continue;
+        int depth = std::min<int>(descriptor->cDepthBits, kWantedDepthBits);
+        if (depth == kWantedDepthBits) return count;
+        if (depth > bestDepth) {
+            best = format;
+            bestDepth = depth;
+        }
     }
+    if (count > 0) DescribePixelFormat(dc, best != 0 ? best : count, sizeof(PIXELFORMATDESCRIPTOR), descriptor);
     return count;
 }
 

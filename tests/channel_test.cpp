@@ -166,6 +166,41 @@ TEST_F(ChannelTest, ScanTakesTheFirstFormatWithTheAskedBuffering)
     EXPECT_EQ(fallback.record.frameFormat.bitsPerPixel, 16u);
 }
 
+// A format of the asked buffering with a depth buffer of 24 bits or more is
+// taken over earlier ones with a shallower buffer or none; without one, the
+// deepest buffer wins, the first of equals.
+TEST_F(ChannelTest, ScanPrefersADepthBufferOf24Bits)
+{
+    auto withDepth = [](PIXELFORMATDESCRIPTOR format, int bits) {
+        format.cDepthBits = static_cast<BYTE>(bits);
+        return format;
+    };
+    InstallFormats({withDepth(Rgb32(true), 0), withDepth(Rgb32(true), 16), withDepth(Rgb32(false), 16),
+                    withDepth(Rgb32(false), 32), withDepth(Rgb565(true), 24)});
+    TestChannel twice(32, 32, 2);
+    ASSERT_EQ(twice.open(), 0);
+    EXPECT_EQ(ZqGetWindowPixelFormat(twice.window), 5);
+    EXPECT_EQ(twice.record.frameFormat.bitsPerPixel, 16u);
+    TestChannel single(32, 32, 1);
+    ASSERT_EQ(single.open(), 0);
+    EXPECT_EQ(ZqGetWindowPixelFormat(single.window), 4);
+
+    InstallFormats({withDepth(Rgb565(false), 24), withDepth(Rgb565(true), 0), withDepth(Rgb32(true), 16),
+                    withDepth(Rgb565(true), 16)});
+    TestChannel deepest(32, 32, 2);
+    ASSERT_EQ(deepest.open(), 0);
+    EXPECT_EQ(ZqGetWindowPixelFormat(deepest.window), 3);
+    EXPECT_EQ(deepest.record.frameFormat.bitsPerPixel, 32u);
+    InstallFormats({withDepth(Rgb565(false), 24), withDepth(Rgb32(true), 0), withDepth(Rgb565(true), 0)});
+    TestChannel first(32, 32, 2);
+    ASSERT_EQ(first.open(), 0);
+    EXPECT_EQ(ZqGetWindowPixelFormat(first.window), 2);
+    InstallFormats({withDepth(Rgb32(true), 24), withDepth(Rgb565(true), 24)});
+    TestChannel last(32, 32, 1);
+    ASSERT_EQ(last.open(), 0);
+    EXPECT_EQ(last.record.frameFormat.bitsPerPixel, 16u);
+}
+
 // The record describes the format the scan found, even where the system's
 // choice is another one.
 TEST_F(ChannelTest, RecordKeepsTheScannedFormatWhenTheSystemPicksAnother)

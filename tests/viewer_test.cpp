@@ -1,6 +1,8 @@
 // The viewer as a user runs it: the pictures it writes show the scene, in an
 // off-screen window and in a real one under Xvfb, and bad input ends with a
-// message and a non-zero status, never a crash.
+// message and a non-zero status, never a crash. Then zqframes, the scene at
+// fixed frame times, with the PPM pictures it writes and the comparison
+// that holds them against another system's.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -10,7 +12,9 @@
 #include <fstream>
 #include <string>
 
+#include "support/picture_compare.h"
 #include "viewer/png_file.h"
+#include "viewer/ppm_file.h"
 
 namespace {
 
@@ -19,10 +23,10 @@ struct Outcome {
     std::string output;
 };
 
-Outcome Viewer(const std::string& arguments, const std::string& prefix = "")
+Outcome RunProgram(const std::string& program, const std::string& arguments, const std::string& prefix = "")
 {
     Outcome run;
-    std::string command = prefix + " " ZQGD_VIEWER " " + arguments + " 2>&1";
+    std::string command = prefix + " " + program + " " + arguments + " 2>&1";
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) return run;
     char buffer[256];
@@ -31,6 +35,13 @@ Outcome Viewer(const std::string& arguments, const std::string& prefix = "")
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return run;
 }
+
+Outcome Viewer(const std::string& arguments, const std::string& prefix = "")
+{
+    return RunProgram(ZQGD_VIEWER, arguments, prefix);
+}
+
+Outcome Frames(const std::string& arguments) { return RunProgram(ZQGD_FRAMES, arguments); }
 
 struct Pixel {
     int r, g, b;
@@ -53,11 +64,8 @@ int Count(const Picture& picture, uint32_t x0, uint32_t y0, uint32_t x1, uint32_
 }
 
 // What every picture of the built-in scene must show at 640 x 480.
-void ExpectScene(const std::string& path)
+void ExpectScene(const Picture& picture)
 {
-    Picture picture;
-    std::string error;
-    ASSERT_TRUE(ReadPng(path, picture, error)) << error;
     ASSERT_EQ(picture.width, 640u);
     ASSERT_EQ(picture.height, 480u);
     // The sky of the backdrop above the left half of the scene: blue.
@@ -76,6 +84,14 @@ void ExpectScene(const std::string& path)
                      [](Pixel p) { return p.b > 200 && p.r < 90 && p.g > 90 && p.g < 140; });
     EXPECT_GT(background, 20000) << "inset background";
     EXPECT_GT(blue, 50) << "the sphere's wireframe in the inset";
+}
+
+void ExpectSceneInPng(const std::string& path)
+{
+    Picture picture;
+    std::string error;
+    ASSERT_TRUE(ReadPng(path, picture, error)) << error;
+    ExpectScene(picture);
 }
 
 class ViewerTest : public ::testing::Test {
@@ -102,7 +118,7 @@ TEST_F(ViewerTest, OffscreenFramesShowTheScene)
     ASSERT_EQ(run.status, 0) << run.output;
     EXPECT_NE(run.output.find("Open GL"), std::string::npos) << "the description is printed";
     EXPECT_NE(run.output.find("frames per second"), std::string::npos);
-    ExpectScene((directory / "frame-0002.png").string());
+    ExpectSceneInPng((directory / "frame-0002.png").string());
 }
 
 TEST_F(ViewerTest, WindowUnderXvfbShowsTheScene)
@@ -113,7 +129,7 @@ TEST_F(ViewerTest, WindowUnderXvfbShowsTheScene)
     Outcome run = Viewer("--window --frames 2 --out " + directory.string(),
                          "ASAN_OPTIONS=detect_leaks=0 xvfb-run -a");
     ASSERT_EQ(run.status, 0) << run.output;
-    ExpectScene((directory / "frame-0001.png").string());
+    ExpectSceneInPng((directory / "frame-0001.png").string());
 }
 
 TEST_F(ViewerTest, LoadsAnObjModelWithItsMaterials)
@@ -159,6 +175,120 @@ TEST_F(ViewerTest, BadInputEndsWithAMessage)
     Outcome run = Viewer("--window --frames 1", "env -u DISPLAY");
     EXPECT_EQ(run.status, 1) << run.output;
     EXPECT_NE(run.output.find("X display"), std::string::npos) << run.output;
+}
+
+Picture ReadFrame(const std::filesystem::path& path)
+{
+    Picture picture;
+    std::string error;
+    EXPECT_TRUE(ReadPpm(path.string(), picture, error)) << error;
+    return picture;
+}
+
+// zqframes draws the same frames on every run: the camera and the HUD
+// depend on the frame number alone. Frames of one run differ, as the camera
+// moves.
+TEST_F(ViewerTest, FramesAtFixedTimesShowTheSceneAndRepeat)
+{
+    const std::filesystem::path first = directory / "first", second = directory / "second";
+    for (const auto& folder : {first, second}) {
+        Outcome run = Frames("3 " + folder.string());
+        ASSERT_EQ(run.status, 0) << run.output;
+    }
+    ASSERT_FALSE(std::filesystem::exists(first / "frame-0003.ppm"));
+    for (const char* name : {"frame-0000.ppm", "frame-0001.ppm", "frame-0002.ppm"}) {
+        Picture picture = ReadFrame(first / name);
+        ExpectScene(picture);
+        PictureDifference difference;
+        ASSERT_TRUE(ComparePictures(picture, ReadFrame(second / name), 0, difference));
+        EXPECT_EQ(difference.differing, 0u) << name << ": largest difference " << difference.largest;
+    }
+    PictureDifference moved;
+    ASSERT_TRUE(ComparePictures(ReadFrame(first / "frame-0000.ppm"), ReadFrame(first / "frame-0002.ppm"), 8, moved));
+    EXPECT_GT(moved.beyond, 10000u) << "the camera moves between frames";
+}
+
+TEST_F(ViewerTest, FramesRefuseBadArguments)
+{
+    for (const char* arguments : {"", "0 out", "x out", "3 out extra", "3 10 480 out", "3 640 9000 out", "3 640 out"}) {
+        Outcome run = Frames(arguments);
+        EXPECT_EQ(run.status, 2) << arguments << "\n" << run.output;
+        EXPECT_NE(run.output.find("usage: zqframes"), std::string::npos) << arguments;
+    }
+    std::string file = File("file", "a file where a folder should be");
+    Outcome run = Frames("1 " + file + "/frames");
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_NE(run.output.find("cannot make"), std::string::npos) << run.output;
+}
+
+// PPM pictures: rows top first in the file, bottom first in memory.
+TEST_F(ViewerTest, PpmPicturesRoundTripAndBadFilesAreRefused)
+{
+    const uint8_t bottomFirst[] = {1, 2, 3, 0, 4, 5, 6, 0, 7, 8, 9, 0,  // bottom row
+                                   10, 11, 12, 0, 13, 14, 15, 0, 16, 17, 18, 0};
+    std::string error;
+    std::string path = (directory / "picture.ppm").string();
+    ASSERT_TRUE(WritePpm(path, bottomFirst, 3, 2, error)) << error;
+    std::ifstream file(path, std::ios::binary);
+    std::string contents((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(contents, std::string("P6\n3 2\n255\n\x0a\x0b\x0c\x0d\x0e\x0f\x10\x11\x12\x01\x02\x03\x04\x05\x06\x07\x08\x09"));
+    Picture picture;
+    ASSERT_TRUE(ReadPpm(path, picture, error)) << error;
+    ASSERT_EQ(picture.width, 3u);
+    ASSERT_EQ(picture.height, 2u);
+    const std::vector<uint8_t> topFirst = {10, 11, 12, 255, 13, 14, 15, 255, 16, 17, 18, 255,
+                                           1, 2, 3, 255, 4, 5, 6, 255, 7, 8, 9, 255};
+    EXPECT_EQ(picture.rgba, topFirst);
+
+    ASSERT_TRUE(ReadPpm(File("comment.ppm", std::string("P6 # made by hand\n1\t1 255\n\xff\x80\x00", 29)), picture, error))
+        << error;
+    EXPECT_EQ(picture.rgba, (std::vector<uint8_t>{255, 128, 0, 255}));
+    struct Case {
+        std::string contents, expected;
+    };
+    const Case cases[] = {
+        {"P3\n1 1\n255\n0 0 0\n", "not a binary PPM"},
+        {"P6\n0 1\n255\n", "not a binary PPM"},
+        {"P6\n16385 1\n255\n", "not a binary PPM"},
+        {"P6\n99999999999 1\n255\n", "not a binary PPM"},
+        {"P6\n1 1\n255", "not a binary PPM"},
+        {"P6\n1 1\n65535\n012345", "8 bits"},
+        {"P6\n2 2\n255\nabcdefghij", "ends before"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_FALSE(ReadPpm(File("bad.ppm", c.contents), picture, error)) << c.contents;
+        EXPECT_NE(error.find(c.expected), std::string::npos) << c.contents << ": " << error;
+    }
+    EXPECT_FALSE(ReadPpm((directory / "missing.ppm").string(), picture, error));
+    EXPECT_FALSE(WritePpm((directory / "no-folder" / "x.ppm").string(), bottomFirst, 3, 2, error));
+}
+
+TEST(PictureComparison, ChannelsAreComparedOneByOneAgainstTheTolerance)
+{
+    Picture a{2, 2, std::vector<uint8_t>(16, 100)};
+    Picture b = a;
+    PictureDifference difference;
+    ASSERT_TRUE(ComparePictures(a, b, 0, difference));
+    EXPECT_EQ(difference.largest, 0);
+    EXPECT_EQ(difference.differing, 0u);
+
+    b.rgba[3] = 0;     // alpha is not compared
+    b.rgba[4] = 104;   // pixel 1: red 4 up
+    b.rgba[10] = 97;   // pixel 2: blue 3 down ...
+    b.rgba[9] = 102;   // ... and green 2 up: its difference is 3, not 5
+    ASSERT_TRUE(ComparePictures(a, b, 3, difference));
+    EXPECT_EQ(difference.largest, 4);
+    EXPECT_EQ(difference.differing, 2u);
+    EXPECT_EQ(difference.beyond, 1u);
+    ASSERT_TRUE(ComparePictures(a, b, 4, difference));
+    EXPECT_EQ(difference.beyond, 0u);
+    b.rgba[14] = 0;    // pixel 3: blue 100 down
+    ASSERT_TRUE(ComparePictures(b, a, 4, difference));
+    EXPECT_EQ(difference.largest, 100);
+    EXPECT_EQ(difference.beyond, 1u);
+
+    Picture wide{4, 1, std::vector<uint8_t>(16, 100)};
+    EXPECT_FALSE(ComparePictures(a, wide, 255, difference));
 }
 
 }  // namespace

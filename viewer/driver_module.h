@@ -1,5 +1,5 @@
-// The driver module as a host sees it: a shared object loaded at run time,
-// with its two entry points.
+// The driver module as a host sees it: a shared object (a DLL on Windows)
+// loaded at run time, with its two entry points.
 #pragma once
 
 #include <string>

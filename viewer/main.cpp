@@ -4,7 +4,6 @@
 #include <CLI/CLI.hpp>
 
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -12,18 +11,14 @@
 
 #include "driver_module.h"
 #include "png_file.h"
-#include "scene.h"
+#include "scene_files.h"
+#include "scene_host.h"
 #include "zqgd/host.h"
 #include "zqgd/platform.h"
 
 namespace {
 
 constexpr uint32_t kEscapeKey = 0xFF1B;
-constexpr int32_t kFrameMilliseconds = 40;
-// Unlit outlines that leave the depth test alone: a depth switch in one
-// view's mode is replayed every frame behind the cached flag, so views of
-// one channel agree on it.
-constexpr int32_t kInsetMode = 0x011;
 
 // The module of the build tree, or the one installed beside the viewer.
 std::string DefaultModule()
@@ -37,32 +32,22 @@ std::string DefaultModule()
 struct Options {
     std::string module = DefaultModule();
     std::string out;
-    SceneOptions scene;
+    SceneFiles files;
     int frames = 24;
     uint32_t width = 640;
     uint32_t height = 480;
     bool window = false;
 };
 
-int32_t LoadOnDemand(int32_t id, TextureDefinition* definition) { return LoadBrickTexture(id, definition) ? 0 : 1; }
-
-// A view with the records the host keeps for it.
-struct SceneView {
-    ViewDescriptor descriptor{};
-    ViewRecord record{};
-    ViewOps ops{};
-    bool open = false;
-};
-
 class Viewer {
 public:
-    Viewer(const Options& options, DriverModule& module) : options_(options), module_(module) {}
+    Viewer(const Options& options, DriverModule& module) : options_(options), module_(module), host_(scene_) {}
     ~Viewer() { Close(); }
 
     bool Start(std::string& error)
     {
-        if (!scene_.Build(options_.scene, error)) return false;
-        _ZqGmaterials = {static_cast<uint32_t>(scene_.materials.size() - 1), scene_.materials.data()};
+        scene_.Build();
+        if (!LoadSceneFiles(options_.files, scene_, error)) return false;
         if (options_.window && ZqSelectBackend(ZQ_BACKEND_X11, nullptr) != 0) {
             error = "--window needs an X display (is DISPLAY set?)";
             return false;
@@ -72,14 +57,7 @@ public:
             error = "cannot create a window of " + std::to_string(options_.width) + "x" + std::to_string(options_.height);
             return false;
         }
-        request_ = {0, options_.width, options_.height, 0, 0, ZQGD_DOUBLE_BUFFERED, 0, 0, &window_};
-        if (module_.openChannel(&channel_, &request_, &ops_, LoadOnDemand) != 0) {
-            error = "the driver could not open a channel on the window";
-            return false;
-        }
-        channelOpen_ = true;
-        if (!DefineImages(error) || !OpenViews(error)) return false;
-        return true;
+        return host_.Open(module_.openChannel, window_, options_.width, options_.height, error);
     }
 
     // Renders the frames; false with error when a picture cannot be written.
@@ -92,8 +70,7 @@ public:
         for (; frame < options_.frames && !quit_; ++frame) {
             auto begin = std::chrono::steady_clock::now();
             HandleEvents();
-            DrawFrame(frame, lastFrameMs);
-            ops_.EndFrame(&channel_);
+            host_.DrawFrame(frame, options_.frames, lastFrameMs);
             if (!options_.out.empty() && !WritePicture(frame, error)) return false;
             lastFrameMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count();
             // On a terminal the progress line is rewritten in place.
@@ -111,140 +88,13 @@ public:
     }
 
 private:
-    bool DefineImages(std::string& error)
-    {
-        TextureDefinition ground = TextureFrom(scene_.ground, ZQGD_TEXTURE_MODULATE | ZQGD_TEXTURE_LINEAR |
-                                                                  ZQGD_TEXTURE_MIPMAP_LINEAR);
-        ground.textureMatrix[0] = ground.textureMatrix[4] = 30;  // tiles the checker over the ground
-        TextureDefinition fence = TextureFrom(scene_.fence, ZQGD_TEXTURE_MODULATE);
-        fence.keyRed = 255;
-        fence.keyGreen = 0;
-        fence.keyBlue = 255;
-        TextureDefinition logo = TextureFrom(scene_.logo, ZQGD_TEXTURE_MODULATE | ZQGD_TEXTURE_LINEAR);
-        TextureDefinition backdrop = BackdropFrom(scene_.panorama);
-        if (ops_.DefineTexture(&channel_, kGroundTexture, &ground, 1) != 0 ||
-            ops_.DefineTexture(&channel_, kFenceTexture, &fence, 1) != 0 ||
-            ops_.DefineTexture(&channel_, kLogoTexture, &logo, 1) != 0 ||
-            ops_.DefineTexture(&channel_, kBackdropImage, &backdrop, 1) != 0) {
-            error = "the driver could not define the textures (out of memory?)";
-            return false;
-        }
-        return true;
-    }
-
-    bool OpenView(SceneView& view, int32_t x, int32_t y, uint32_t width, uint32_t height, int32_t mode,
-                  const BackgroundRecord& background, Environment* environment)
-    {
-        view.descriptor.nearPlane = 0.3f;
-        view.descriptor.farPlane = 200;
-        view.descriptor.fieldOfView = 1.1f;
-        view.record.environment = environment;
-        view.record.materialSelection = &scene_.selection;
-        view.record.view = &view.descriptor;
-        view.record.channel = &channel_;
-        if (ops_.OpenView(&view.record, &view.ops) != 0) return false;
-        view.open = true;
-        view.ops.SetBackground(&view.record, &background);
-        view.ops.SetViewPosition(&view.record, x, y);
-        view.ops.SetViewSize(&view.record, width, height);
-        view.ops.SetRenderMode(&view.record, mode);
-        return true;
-    }
-
-    bool OpenViews(std::string& error)
-    {
-        uint32_t width = options_.width / 3, height = options_.height / 3;
-        map_.descriptor.orthographic = 1;
-        map_.descriptor.orthoHalfWidth = 13;
-        map_.descriptor.orthoHalfHeight = 13.0f * height / width;
-        if (!OpenView(main_, 0, 0, options_.width, options_.height, 0x400, kHaze, &scene_.environment) ||
-            !OpenView(map_, static_cast<int32_t>(options_.width - width - 10),
-                      static_cast<int32_t>(options_.height - height - 10), width, height, kInsetMode, kNight,
-                      &scene_.insetEnvironment)) {
-            error = "the driver ran out of memory opening the views";
-            return false;
-        }
-        ops_.SetCursorStyle(&channel_, 1, 4, kCursorColour);
-        ops_.SetCursorVisible(&channel_, 1);
-        return true;
-    }
-
     void HandleEvents()
     {
         ZqEvent event;
         while (ZqPollEvent(window_, &event)) {
-            if (event.kind == ZQ_EVENT_POINTER) {
-                const int32_t position[2] = {event.x, event.y};
-                ops_.SetCursorPosition(&channel_, position);
-                cursorFromMouse_ = true;
-            }
+            if (event.kind == ZQ_EVENT_POINTER) host_.PointerAt(event.x, event.y);
             if ((event.kind == ZQ_EVENT_KEY && event.keySymbol == kEscapeKey) || event.kind == ZQ_EVENT_CLOSE)
                 quit_ = true;
-        }
-    }
-
-    void DrawView(SceneView& view, const Camera& camera, int32_t frameTime, bool withGround)
-    {
-        // Lights and fog are context state: each view sets its own.
-        view.ops.SetEnvironment(&view.record);
-        view.ops.BeginView(&view.record, frameTime, camera.rows, ZQGD_CLEAR_COLOUR | ZQGD_CLEAR_DEPTH);
-        for (bool transparent : {false, true})
-            for (Mesh& mesh : scene_.meshes) {
-                if (mesh.transparent != transparent || (!withGround && &mesh == &scene_.meshes.front())) continue;
-                PlaceMesh(mesh, camera);
-                if (&view == &main_) view.ops.SetRenderMode(&view.record, mesh.renderMode);
-                view.ops.DrawPolygons(&view.record, nullptr, &mesh.block);
-            }
-    }
-
-    void DrawFrame(int frame, double lastFrameMs)
-    {
-        const int32_t frameTime = frame * kFrameMilliseconds;
-        Camera camera = OrbitCamera(frame, options_.frames);
-        // The plain clear of the inset uses the clear colour of the latest
-        // SetBackground; setting it rebinds every view's backdrop at (0, 0),
-        // so it comes before the backdrop is placed. The backdrop rises with
-        // a growing vertical angle: the angle is the one below the horizon.
-        map_.ops.SetBackground(&map_.record, &kNight);
-        main_.ops.SetBackdropAngles(&main_.record, -camera.pitch, camera.heading);
-        DrawView(main_, camera, frameTime, true);
-        DrawView(map_, TopCamera(), frameTime, false);
-        // Overlay drawing (and the cursor at the end of the frame) lands in
-        // the viewport of the last view begun: begin the main view again,
-        // clearing nothing.
-        main_.ops.BeginView(&main_.record, frameTime, camera.rows, 0);
-        DrawHud(frame, lastFrameMs, camera);
-    }
-
-    void DrawHud(int frame, double lastFrameMs, const Camera& camera)
-    {
-        const float panel[3] = {0.1f, 0.1f, 0.2f}, white[3] = {1, 1, 1}, amber[3] = {1, 0.8f, 0.2f};
-        char line[96];
-        ops_.SetPenColours(&channel_, panel, panel);
-        const int32_t corner[2] = {6, 6}, opposite[2] = {230, 50};
-        ops_.FillRectangle(&channel_, corner, opposite);
-        ops_.SetPenColours(&channel_, white, panel);
-        ops_.SetTextTransparent(&channel_, 1);
-        std::snprintf(line, sizeof line, "frame %d  %.1f ms", frame, lastFrameMs);
-        const int32_t first[2] = {12, 10}, second[2] = {12, 24}, third[2] = {12, 36};
-        ops_.DrawOverlayText(&channel_, first, line);
-        std::snprintf(line, sizeof line, "%u polygons", scene_.PolygonCount());
-        ops_.DrawOverlayText(&channel_, second, line);
-        ops_.SetPenColours(&channel_, amber, panel);
-        ops_.SetTextTransparent(&channel_, 0);
-        ops_.DrawOverlayText(&channel_, third, "zqgd viewer");
-        // A compass: north is +z, the needle shows the camera's heading.
-        const uint32_t centre[2] = {200, 28};
-        ops_.DrawCircle(&channel_, 16, centre);
-        const int32_t hub[2] = {200, 28};
-        const int32_t tip[2] = {200 + int32_t(14 * std::sin(camera.heading)), 28 - int32_t(14 * std::cos(camera.heading))};
-        ops_.DrawLine(&channel_, hub, tip);
-        const int32_t arrow[6] = {tip[0] - 3, tip[1], tip[0] + 3, tip[1], tip[0], tip[1] - 4};
-        ops_.FillPolygon(&channel_, 3, arrow);
-        if (!cursorFromMouse_) {
-            const int32_t position[2] = {int32_t(options_.width / 2 + 80 * std::sin(camera.heading * 3)),
-                                         int32_t(options_.height / 2 + 40)};
-            ops_.SetCursorPosition(&channel_, position);
         }
     }
 
@@ -254,7 +104,7 @@ private:
     bool WritePicture(int frame, std::string& error)
     {
         Bitmap bitmap{};
-        if (main_.ops.ReadPixels(&main_.record, &bitmap) != 0) {
+        if (host_.ReadPixels(&bitmap) != 0) {
             error = "out of memory reading the frame back";
             return false;
         }
@@ -268,30 +118,17 @@ private:
 
     void Close()
     {
-        if (map_.open) map_.ops.CloseView(&map_.record);
-        if (main_.open) main_.ops.CloseView(&main_.record);
-        map_.open = main_.open = false;
-        if (channelOpen_) ops_.CloseChannel(&channel_);
-        channelOpen_ = false;
+        host_.Close();
         if (window_ != nullptr) ZqDestroyWindow(window_);
         window_ = nullptr;
     }
 
-    static constexpr float kCursorColour[3] = {1, 1, 0.2f};
-    static constexpr BackgroundRecord kHaze{1, {0.62f, 0.72f, 0.80f}, kBackdropImage};
-    static constexpr BackgroundRecord kNight{0, {0.04f, 0.05f, 0.12f}, 0};
-
     const Options& options_;
     DriverModule& module_;
     Scene scene_;
+    SceneHost host_;
     HWND window_ = nullptr;
-    ChannelRecord channel_{};
-    ChannelRequest request_{};
-    ChannelOps ops_{};
-    bool channelOpen_ = false;
-    SceneView main_, map_;
     bool quit_ = false;
-    bool cursorFromMouse_ = false;
     const bool interactive_ = isatty(STDOUT_FILENO) != 0;
 };
 
@@ -320,9 +157,9 @@ int main(int argc, char** argv)
     app.add_option("--out", options.out, "folder to write every frame into as a PNG file");
     app.add_option("--width", options.width, "window width")->check(CLI::Range(64, 8192))->capture_default_str();
     app.add_option("--height", options.height, "window height")->check(CLI::Range(64, 8192))->capture_default_str();
-    app.add_option("--obj", options.scene.obj, "Wavefront OBJ model to show in the middle of the scene");
-    app.add_option("--texture", options.scene.texture, "PNG picture for the textured box");
-    app.add_option("--backdrop", options.scene.backdrop, "PNG panorama (360 degrees wide) behind the scene");
+    app.add_option("--obj", options.files.obj, "Wavefront OBJ model to show in the middle of the scene");
+    app.add_option("--texture", options.files.texture, "PNG picture for the textured box");
+    app.add_option("--backdrop", options.files.backdrop, "PNG panorama (360 degrees wide) behind the scene");
     app.add_flag("--window", options.window, "open a real X11 window (mouse moves the cursor, Escape quits)");
     CLI11_PARSE(app, argc, argv);
 

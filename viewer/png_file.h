@@ -1,16 +1,9 @@
 // PNG files through libpng.
 #pragma once
 
-#include <cstdint>
 #include <string>
-#include <vector>
 
-// An RGBA picture, rows top first as PNG stores them.
-struct Picture {
-    uint32_t width = 0;
-    uint32_t height = 0;
-    std::vector<uint8_t> rgba;
-};
+#include "picture.h"
 
 // Reads any PNG as 8-bit RGBA. Returns false and sets error on failure.
 bool ReadPng(const std::string& path, Picture& picture, std::string& error);

@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstring>
 
-#include "obj_model.h"
 #include "shapes.h"
 
 namespace {
@@ -11,7 +10,7 @@ namespace {
 constexpr float kPi = 3.14159265f;
 
 enum Material : uint32_t {
-    kDefault, kGround, kLogo, kShiny, kGlass, kFence, kBrick, kSteadyLight, kFlashingLight, kUnlitSign, kCount
+    kDefault = kDefaultMaterial, kGround, kLogo, kShiny, kGlass, kFence, kBrick, kSteadyLight, kFlashingLight, kUnlitSign, kCount
 };
 
 MaterialEntry Lit(Vec3 colour, float specular = 0.2f, float shininess = 10)
@@ -94,16 +93,6 @@ uint32_t Panorama(uint32_t x, uint32_t y)
     return cloud ? 0xF4F4F8 : sky;
 }
 
-bool PictureFrom(const std::string& path, Picture& picture, uint32_t width, uint32_t height,
-                 uint32_t (*procedural)(uint32_t, uint32_t), std::string& error)
-{
-    if (path.empty()) {
-        picture = Procedural(width, height, procedural);
-        return true;
-    }
-    return ReadPng(path, picture, error);
-}
-
 void SetModel(Mesh& mesh, Vec3 at, float yaw = 0, float scale = 1)
 {
     float c = std::cos(yaw) * scale, s = std::sin(yaw) * scale;
@@ -145,7 +134,7 @@ Vec3 InverseApply(const float m[12], Vec3 p)
 
 }  // namespace
 
-bool Scene::Build(const SceneOptions& options, std::string& error)
+void Scene::Build()
 {
     materials.resize(kCount);
     materials[kDefault] = Lit({0.8f, 0.8f, 0.8f});
@@ -160,9 +149,8 @@ bool Scene::Build(const SceneOptions& options, std::string& error)
     materials[kFlashingLight] = Emitting({1, 0.15f, 0.1f});
     materials[kUnlitSign] = Lit({1, 0.55f, 0.1f});
 
-    if (!PictureFrom(options.texture, logo, 64, 64, Logo, error) ||
-        !PictureFrom(options.backdrop, panorama, 4096, 256, Panorama, error))
-        return false;
+    logo = Procedural(64, 64, Logo);
+    panorama = Procedural(4096, 256, Panorama);
     fence = Procedural(64, 64, Fence);
     ground = Procedural(64, 64, Checker);
     brick = Procedural(64, 64, Brick);
@@ -172,13 +160,9 @@ bool Scene::Build(const SceneOptions& options, std::string& error)
     box.renderMode = 0x402;  // facet-lit
     SetModel(box, {-3, 0.8f, 1}, 0.5f);
     meshes.push_back(std::move(box));
-    Mesh centre;
-    if (!options.obj.empty()) {
-        if (!LoadObjModel(options.obj, 1.3f, kDefault, materials, centre, error)) return false;
-    } else {
-        centre = MakeSphere(1.2f, 24, 12, kShiny);
-    }
+    Mesh centre = MakeSphere(1.2f, 24, 12, kShiny);
     SetModel(centre, {0, 1.4f, 0});
+    centre_ = meshes.size();
     meshes.push_back(std::move(centre));
     Mesh pyramid = MakePyramid(1.0f, 1.6f);
     SetModel(pyramid, {3, 0, -1}, 0.3f);
@@ -226,7 +210,14 @@ bool Scene::Build(const SceneOptions& options, std::string& error)
     environment.fogColour[2] = 0.80f;
     environment.lights = lights.data();
     environment.lightCount = static_cast<uint32_t>(lights.size());
-    return true;
+}
+
+void Scene::ReplaceCentre(Mesh model)
+{
+    Mesh& centre = meshes[centre_];
+    centre = std::move(model);
+    SetModel(centre, {0, 1.4f, 0});
+    centre.Finish();
 }
 
 uint32_t Scene::PolygonCount() const

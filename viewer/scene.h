@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "mesh.h"
-#include "png_file.h"
+#include "picture.h"
 #include "zqgd/texture.h"
 #include "zqgd/view.h"
 
@@ -15,16 +15,15 @@ enum : int32_t {
     kGroundTexture = 1,    // checker, tiled by its texture matrix
     kFenceTexture = 2,     // with a transparent colour
     kBrickTexture = 3,     // defined on demand through the load callback
-    kLogoTexture = 4,      // --texture, or a procedural picture
-    kBackdropImage = 10,   // --backdrop, or a procedural panorama
+    kLogoTexture = 4,      // the box's picture
+    kBackdropImage = 10,   // a panorama of the full circle
 };
 
-struct SceneOptions {
-    std::string texture;   // PNG for the box, empty for the built-in one
-    std::string backdrop;  // PNG panorama of the full circle, empty for the built-in one
-    std::string obj;       // OBJ model in place of the sphere
-};
+// The material a model's faces without one of their own are drawn with.
+constexpr uint32_t kDefaultMaterial = 0;
 
+// Everything is made here, procedurally; the viewer may then put pictures
+// and a model of its own in place of the logo, the panorama and the sphere.
 struct Scene {
     std::vector<MaterialEntry> materials;
     std::vector<Mesh> meshes;
@@ -35,9 +34,14 @@ struct Scene {
     Environment insetEnvironment{};
     MaterialSelection selection{0, 1, 0};
 
-    // Builds everything; false with error when a file cannot be used.
-    bool Build(const SceneOptions& options, std::string& error);
+    void Build();
+    // Puts a model in the middle of the scene in place of the sphere; its
+    // polygons may name materials appended to materials.
+    void ReplaceCentre(Mesh model);
     uint32_t PolygonCount() const;
+
+private:
+    size_t centre_ = 0;
 };
 
 // The definitions handed to DefineTexture. A 32-bit picture with
