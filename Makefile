@@ -35,13 +35,15 @@ test-sanitize: deps
 	cd $(SANITIZE_BUILD) && ctest --output-on-failure
 
 # The Windows DLLs, cross-built with mingw-w64: the i686 one (for 32-bit
-# hosts) is built and inspected, the x86_64 one also runs under wine64.
+# hosts) is built and inspected, the x86_64 one also runs under wine64, where
+# the scene's pictures are compared with those of the Linux build.
 WINDOWS_ARCHES = i686 x86_64
 
-test-windows: deps
+test-windows: build
 	for arch in $(WINDOWS_ARCHES); do \
 	    cmake -S . -B build-win-$$arch -G Ninja -DCMAKE_BUILD_TYPE=Release \
-	        -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-$$arch.cmake && \
+	        -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-$$arch.cmake \
+	        -DZQGD_LINUX_BUILD=$(abspath $(BUILD)) && \
 	    cmake --build build-win-$$arch && \
 	    (cd build-win-$$arch && ctest -j2 --output-on-failure) || exit 1; \
 	done
