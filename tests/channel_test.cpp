@@ -201,6 +201,19 @@ TEST_F(ChannelTest, ScanPrefersADepthBufferOf24Bits)
     EXPECT_EQ(last.record.frameFormat.bitsPerPixel, 16u);
 }
 
+// On the device's own formats (on Windows the system's, under Wine listed
+// from no depth buffer up) the channel draws with a depth buffer.
+TEST_F(ChannelTest, TheDevicesFormatsGiveADepthBufferOf24Bits)
+{
+    for (uint32_t bufferMode : {1u, 2u}) {
+        TestChannel channel(32, 32, bufferMode);
+        ASSERT_EQ(channel.open(), 0);
+        GLint depthBits = 0;
+        glGetIntegerv(GL_DEPTH_BITS, &depthBits);
+        EXPECT_GE(depthBits, 24) << "buffer mode " << bufferMode;
+    }
+}
+
 // The record describes the format the scan found, even where the system's
 // choice is another one.
 TEST_F(ChannelTest, RecordKeepsTheScannedFormatWhenTheSystemPicksAnother)
