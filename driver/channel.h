@@ -38,6 +38,9 @@ struct ChannelState {
 // The channel whose GL context was made current last, or null.
 extern ChannelState* currentChannel;
 
+// Binds the channel's context and records the channel as current; false
+// (and no channel current) when the bind fails.
+bool BindChannel(ChannelState* state);
 // Makes the channel's context current unless it already is.
 void MakeChannelCurrent(ChannelState* state);
 

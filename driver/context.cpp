@@ -154,13 +154,10 @@ bool CreateContext(ChannelRecord* channel)
         ReleaseContext(state);
         return false;
     }
-    if (!wglMakeCurrent(state->deviceContext, state->glContext)) {
-        // The failed call left no context current, another channel's neither.
-        currentChannel = nullptr;
+    if (!BindChannel(state)) {
         ReleaseContext(state);
         return false;
     }
-    currentChannel = state;
     SetInitialGlState(state, channel->bufferMode);
     state->quadric = gluNewQuadric();
     if (state->quadric == nullptr) {

@@ -97,9 +97,8 @@ void BeginView(ViewRecord* view, int32_t frameTime, const float viewingMatrix[12
     ChannelState* channel = ChannelOf(view);
     const ViewDescriptor* descriptor = view->view;
     ViewState* state = StateOf(descriptor);
-    // Always bound, even when the channel is current already; a failed bind
-    // leaves no context current, and so no channel.
-    currentChannel = wglMakeCurrent(channel->deviceContext, channel->glContext) ? channel : nullptr;
+    // Always bound, even when the channel is current already.
+    BindChannel(channel);
     // In line mode the rightmost column of the view is left out.
     uint32_t scissorWidth = descriptor->width > 0 ? descriptor->width - static_cast<uint32_t>(state->lineMode) : 0;
     glScissor(descriptor->x, descriptor->y, GlSize(scissorWidth), GlSize(descriptor->height));
