@@ -37,11 +37,11 @@ constexpr size_t kHeldBlocks = 1024;
 constexpr uint64_t kHeldBytes = uint64_t{64} << 20;
 
 struct Manager {
-    uint32_t liveBlocks = 0;
     uint64_t liveBytes = 0;
     uint32_t allocationCount = 0;
     uint32_t failCountdown = 0;
     bool strict = true;
+    // The blocks handed out and not yet freed.
     std::unordered_set<void*> live;
     // Freed blocks not yet given back to the system, oldest first.
     std::deque<BlockHeader*> held;
@@ -120,7 +120,6 @@ extern "C" void* MMmalloc(uint32_t size)
     header->size = size;
     if (m.strict) std::memset(header + 1, kFreshPattern, size);
     m.live.insert(header + 1);
-    ++m.liveBlocks;
     m.liveBytes += size;
     return header + 1;
 }
@@ -134,7 +133,6 @@ extern "C" void MMfree(void* block)
         Refuse("not a block of this memory manager (or freed twice long ago)", block);
     }
     BlockHeader* header = static_cast<BlockHeader*>(block) - 1;
-    --m.liveBlocks;
     m.liveBytes -= header->size;
     if (m.strict)
         Hold(m, header);
@@ -151,7 +149,7 @@ extern "C" char* MMstrdup(const char* text)
     return copy;
 }
 
-extern "C" uint32_t MMLiveBlocks(void) { return TheManager().liveBlocks; }
+extern "C" uint32_t MMLiveBlocks(void) { return static_cast<uint32_t>(TheManager().live.size()); }
 extern "C" uint64_t MMLiveBytes(void) { return TheManager().liveBytes; }
 extern "C" void MMFailNthAllocation(uint32_t n) { TheManager().failCountdown = n; }
 extern "C" uint32_t MMAllocationCount(void) { return TheManager().allocationCount; }
