@@ -9,6 +9,8 @@ namespace {
 
 constexpr uint32_t kRedMask = 0x000000FF, kGreenMask = 0x0000FF00, kBlueMask = 0x00FF0000;
 constexpr uint32_t kMaxKey = 255;
+// The alpha byte of a texel read as a little-endian word; all ones is opaque.
+constexpr uint32_t kAlphaMask = 0xFF000000;
 
 // The driver's own layout, which needs no conversion: packed 32-bit RGBA.
 bool InDriverFormat(const Bitmap& image)
@@ -90,7 +92,6 @@ bool FlipRows(TextureEntry* entry)
 template <typename AlphaOf>
 void RewriteAlpha(uint8_t* texels, size_t count, AlphaOf alphaOf)
 {
-    constexpr uint32_t kAlpha = 0xFF000000;
     constexpr size_t kBlock = 64;
     uint32_t words[kBlock];
     for (size_t start = 0; start < count; start += kBlock) {
@@ -99,7 +100,7 @@ void RewriteAlpha(uint8_t* texels, size_t count, AlphaOf alphaOf)
         std::memcpy(words, at, n * 4);
         uint32_t changed = 0;
         for (size_t i = 0; i < n; ++i) {
-            uint32_t word = (words[i] & ~kAlpha) | alphaOf(words[i]);
+            uint32_t word = (words[i] & ~kAlphaMask) | alphaOf(words[i]);
             changed |= word ^ words[i];
             words[i] = word;
         }
@@ -112,7 +113,7 @@ void RewriteAlpha(uint8_t* texels, size_t count, AlphaOf alphaOf)
 // time.
 bool AllOpaque(const uint8_t* texels, size_t count)
 {
-    constexpr uint64_t kAlphas = 0xFF000000FF000000;
+    constexpr uint64_t kAlphas = uint64_t{kAlphaMask} << 32 | kAlphaMask;
     uint64_t all = kAlphas;
     size_t i = 0;
     for (; i + 2 <= count; i += 2) {
@@ -120,7 +121,7 @@ bool AllOpaque(const uint8_t* texels, size_t count)
         std::memcpy(&pair, texels + i * 4, 8);
         all &= pair;
     }
-    if (i < count) all &= uint64_t{texels[i * 4 + 3]} << 24 | (kAlphas & ~uint64_t{0xFF000000});
+    if (i < count) all &= uint64_t{texels[i * 4 + 3]} << 24 | (kAlphas & ~uint64_t{kAlphaMask});
     return (all & kAlphas) == kAlphas;
 }
 
@@ -128,7 +129,6 @@ bool AllOpaque(const uint8_t* texels, size_t count)
 // 255 elsewhere.
 void ApplyTransparentColour(TextureEntry* entry, const TextureDefinition* definition)
 {
-    constexpr uint32_t kOpaque = 0xFF000000;
     entry->keyRed = definition->keyRed;
     entry->keyGreen = definition->keyGreen;
     entry->keyBlue = definition->keyBlue;
@@ -138,7 +138,7 @@ void ApplyTransparentColour(TextureEntry* entry, const TextureDefinition* defini
     size_t count = size_t{image.width} * image.height;
     bool keyed = entry->keyRed <= kMaxKey && entry->keyGreen <= kMaxKey && entry->keyBlue <= kMaxKey;
     if (!keyed) {
-        if (!AllOpaque(texels, count)) RewriteAlpha(texels, count, [](uint32_t) { return kOpaque; });
+        if (!AllOpaque(texels, count)) RewriteAlpha(texels, count, [](uint32_t) { return kAlphaMask; });
         return;
     }
     uint32_t key = ((entry->keyRed << image.redShift) & image.redMask) |
@@ -149,7 +149,7 @@ void ApplyTransparentColour(TextureEntry* entry, const TextureDefinition* defini
     RewriteAlpha(texels, count, [&](uint32_t texel) {
         uint32_t transparent = (texel & colourMask) == key ? 1 : 0;
         matches |= transparent;
-        return transparent ? 0 : kOpaque;
+        return transparent ? 0 : kAlphaMask;
     });
     entry->hasTransparency = static_cast<int32_t>(matches);
 }
