@@ -2,18 +2,18 @@
 # The built-in scene on two systems: zqframes of the Linux build (through
 # the Linux module on the stand-in) and the Windows zqframes.exe (through
 # zqgd.dll on Wine's WGL, GDI and opengl32.dll) render the same frames at
-# fixed frame times; compare_pictures holds them against each other.
+# fixed frame times; compare_pictures holds them against each other. The
+# frames go to a fresh folder of this run's own, removed at the end.
 #
-#   check_scene_pictures.sh FOLDER TOLERANCE LINUX_BUILD WINDOWS_COMMAND...
+#   check_scene_pictures.sh TOLERANCE LINUX_BUILD WINDOWS_COMMAND...
 set -eu
-folder=$1
-tolerance=$2
-linux=$3
-shift 3
+tolerance=$1
+linux=$2
+shift 2
 frames=4
 
-rm -rf "$folder"
-mkdir -p "$folder"
+folder=$(mktemp -d "${TMPDIR:-/tmp}/zqgd-scene-pictures-XXXXXX")
+trap 'rm -rf "$folder"' EXIT
 "$linux/viewer/zqframes" $frames "$folder/linux" > /dev/null
 # The Windows program gets a relative folder: Wine maps it like any other.
 (cd "$folder" && "$@" $frames windows > /dev/null)
