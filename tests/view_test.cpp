@@ -1625,7 +1625,11 @@ TEST_F(ViewTest, BackdropAnglesOfEveryRangePlaceTheImage)
         {0, -0.5f, -110, 112},         // 2 pi - 0.5, then wrapped back to -0.5
         {0, 0.5f + twoPi, -273, 112},  // beyond 2 pi
         {0, 0.5f + 2 * twoPi, -273, 112},
-        {0, -0.5f - twoPi, -110, 112},  // below -2 pi
+        {0, 0.5f + 3 * twoPi, -273, 112},  // a remainder, not one turn less
+        {0, -0.5f - twoPi, -110, 112},     // below -2 pi
+        {0, -0.5f - 3 * twoPi, -110, 112},
+        {0.5f + 3 * twoPi, 0, -192, 193},
+        {-0.5f - 3 * twoPi, 0, -192, 30},
         {0, 3.2f, 310, 112},            // just above pi: 3.2 - 2 pi
         {0.5f, 0, -192, 193},
         {-0.5f, 0, -192, 30},
