@@ -1134,6 +1134,48 @@ TEST_F(ViewTest, EveryRendererIsReachedFromItsModeBits)
     }
 }
 
+// Right edges and top edges are both sums taken as unsigned 32-bit values:
+// a view below or left of the window wraps to a huge edge, one ending
+// exactly at 0 adds nothing; width and height may come from different views.
+TEST_F(ViewTest, OverlayExtentTakesEachEdgeFromAnyViewUnsigned)
+{
+    TestChannel channel;
+    ASSERT_EQ(channel.open(), 0);
+    TestView wide(channel, 0, 0, 40, 30), tall(channel, 5, -10, 10, 500);
+    EXPECT_EQ(channel.state()->overlayWidth, 40u);
+    EXPECT_EQ(channel.state()->overlayHeight, 490u);
+    tall.ops.SetViewPosition(&tall.record, 5, -600);
+    EXPECT_EQ(channel.state()->overlayWidth, 40u);
+    EXPECT_EQ(channel.state()->overlayHeight, static_cast<uint32_t>(-100)) << "-600 + 500 as unsigned";
+    tall.ops.SetViewPosition(&tall.record, -5, -10);
+    tall.ops.SetViewSize(&tall.record, 5, 10);
+    EXPECT_EQ(channel.state()->overlayWidth, 40u) << "an edge at exactly 0";
+    EXPECT_EQ(channel.state()->overlayHeight, 30u);
+    wide.ops.SetViewSize(&wide.record, 0, 0);
+    EXPECT_EQ(channel.state()->overlayWidth, 0u);
+    EXPECT_EQ(channel.state()->overlayHeight, 0u);
+}
+
+// A mode of -1 right after opening equals the stored "no mode yet" and
+// changes nothing; after another mode it is an ordinary word: smooth, filled,
+// depth left alone.
+TEST_F(ViewTest, ModeMinusOneIsNoModeOnlyRightAfterOpening)
+{
+    TestChannel channel;
+    ASSERT_EQ(channel.open(), 0);
+    TestView view(channel, 0, 0, 64, 48);
+    ASSERT_EQ(view.ops.SetRenderMode(&view.record, -1), 0);
+    EXPECT_EQ(view.ops.DrawPolygons, kRendererTable[0]);
+    EXPECT_EQ(view.state()->lineMode, 1);
+    EXPECT_EQ(view.descriptor.renderMode, -1);
+
+    view.ops.SetRenderMode(&view.record, ZQGD_MODE_LINES | ZQGD_MODE_UNLIT | ZQGD_MODE_DEPTH_ON);
+    ASSERT_EQ(view.ops.SetRenderMode(&view.record, -1), 0);
+    ModeState expected{GL_SMOOTH, {GL_FILL, GL_FILL}, true, 0, 8 + ArraysOffset()};
+    EXPECT_EQ(ReadModeState(view), expected);
+    EXPECT_EQ(view.descriptor.renderMode, -1);
+}
+
 // Whether any pixel of the 3 x 3 block around (x, y) has the colour.
 ::testing::AssertionResult AnyNear(const Image& image, int x, int y, const Rgb& expected)
 {
