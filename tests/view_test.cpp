@@ -1255,9 +1255,10 @@ std::vector<float> LightValue(GLenum light, GLenum parameter, size_t count)
 ::testing::AssertionResult NearValues(const std::vector<float>& observed, const std::vector<float>& expected,
                                       float tolerance = 1e-4f)
 {
-    bool near = observed.size() == expected.size();
-    for (size_t i = 0; near && i < observed.size(); ++i) near = std::fabs(observed[i] - expected[i]) <= tolerance;
-    if (near) return ::testing::AssertionSuccess();
+    bool within = observed.size() == expected.size();
+    for (size_t i = 0; within && i < observed.size(); ++i)
+        within = std::fabs(observed[i] - expected[i]) <= tolerance;
+    if (within) return ::testing::AssertionSuccess();
     auto print = [](const std::vector<float>& values) {
         std::string text;
         for (float value : values) text += std::to_string(value) + " ";
