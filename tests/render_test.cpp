@@ -913,7 +913,8 @@ TEST_F(RenderTest, EveryModeWordReachesItsRendererThroughSlotThree)
                 SCOPED_TRACE(testing::Message() << "mode 0x" << std::hex << mode << (arrays ? " arrays" : ""));
                 ASSERT_EQ(view->ops.SetRenderMode(&view->record, mode), 0);
                 const bool outlined = polygonMode == 0x10;
-                EXPECT_EQ(view->ops.DrawPolygons,
+                // A wrong renderer may call an entry point that is not there.
+                ASSERT_EQ(view->ops.DrawPolygons,
                           kRendererTable[shading.group * 4 + (outlined ? 1 : 0) + (arrays ? 2 : 0)]);
                 view->begin(0);
                 recorder::Start();
@@ -983,6 +984,10 @@ TEST_F(RenderTest, FillRenderersChooseThePrimitiveByTheCornerCount)
 
 TEST_F(RenderTest, EveryOutlineRendererHonoursTheUsedBitsOfTheHiddenEdgeMask)
 {
+    // A textured material: outlines still send no texture coordinates.
+    HostImage image(2, 2, 32, 0xFF, 0xFF00, 0xFF0000);
+    DefineTexture(image, 6, ZQGD_TEXTURE_MODULATE);
+    TexturedWhite(0, 6);
     TestObject object;
     for (int i = 0; i < 4; ++i) object.vertex(static_cast<float>(i), 0, 5);
     struct Case {
@@ -1029,6 +1034,8 @@ TEST_F(RenderTest, EveryOutlineRendererHonoursTheUsedBitsOfTheHiddenEdgeMask)
                 ASSERT_EQ(primitives.size(), 1u);
                 EXPECT_EQ(primitives[0].first, c.primitive);
                 EXPECT_EQ(primitives[0].second, c.emitted);
+                EXPECT_EQ(recorder::Count("glTexCoord2fv"), 0u);
+                EXPECT_EQ(recorder::Count("glBindTexture"), 0u);
                 if (renderer >= 8) {
                     EXPECT_EQ(recorder::Count(preLit ? "glColor4fv" : "glNormal3fv"), c.emitted.size())
                         << "each emitted corner is preceded by its own colour or normal";
@@ -1247,8 +1254,9 @@ TEST_F(RenderTest, MaterialIndicesAreComparedUnsignedWithTheHighestIndex)
         for (const Case& c : cases) {
             SCOPED_TRACE(testing::Message() << "own index 0x" << std::hex << c.index << ", use 0x" << use);
             polygon.materialIndex = point.materialIndex = c.index;
-            EXPECT_EQ(LookupMaterial(&selection, &polygon), &materials.entries[c.entry]);
-            EXPECT_EQ(LookupLightPointMaterial(&selection, &point), &materials.entries[c.entry]);
+            // Drawing below reads the entry: it must lie in the table.
+            ASSERT_EQ(LookupMaterial(&selection, &polygon), &materials.entries[c.entry]);
+            ASSERT_EQ(LookupLightPointMaterial(&selection, &point), &materials.entries[c.entry]);
         }
     }
     selection.usePolygonMaterial = 0;
@@ -1256,8 +1264,8 @@ TEST_F(RenderTest, MaterialIndicesAreComparedUnsignedWithTheHighestIndex)
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "default 0x" << std::hex << c.index);
         selection.defaultMaterial = c.index;
-        EXPECT_EQ(LookupMaterial(&selection, &polygon), &materials.entries[c.entry]);
-        EXPECT_EQ(LookupLightPointMaterial(&selection, &point), &materials.entries[c.entry]);
+        ASSERT_EQ(LookupMaterial(&selection, &polygon), &materials.entries[c.entry]);
+        ASSERT_EQ(LookupLightPointMaterial(&selection, &point), &materials.entries[c.entry]);
     }
 
     // A table of one entry, read afresh at every lookup.
@@ -1584,10 +1592,19 @@ TEST_F(LightPointTest, EveryPointInOrderWithItsOwnMaterialUnderTheBounds)
         return sent;
     };
     auto emission = [&](int i) { return std::vector<double>(emissions[i], emissions[i] + 3); };
+    // Drawing reads each point's entry: it must lie in the table.
+    auto inTable = [&] {
+        for (const LightPointRecord& point : object.lightPoints) {
+            const MaterialEntry* entry = LookupLightPointMaterial(&selection, &point);
+            if (entry < &materials.entries.front() || entry > &materials.entries.back()) return false;
+        }
+        return true;
+    };
     view->ops.SetRenderMode(&view->record, 1);
     for (uint32_t use : {1u, 2u}) {
         SCOPED_TRACE(use);
         selection.usePolygonMaterial = use;
+        ASSERT_TRUE(inTable());
         EXPECT_EQ(colours(), (std::vector<std::vector<double>>{emission(3), emission(0), emission(0), emission(2)}));
         std::vector<double> placed;
         for (const GlCall& call : recorder::CallsNamed("glTranslatef")) placed.push_back(call.args[0]);
@@ -1598,6 +1615,7 @@ TEST_F(LightPointTest, EveryPointInOrderWithItsOwnMaterialUnderTheBounds)
     for (auto [defaultMaterial, entry] : {std::pair{3u, 3}, {4u, 0}, {0xFFFFFFFFu, 0}}) {
         SCOPED_TRACE(defaultMaterial);
         selection.defaultMaterial = defaultMaterial;
+        ASSERT_TRUE(inTable());
         EXPECT_EQ(colours(), std::vector<std::vector<double>>(4, emission(entry)));
     }
 }
