@@ -1721,4 +1721,30 @@ TEST_F(LightPointTest, PointsSwitchLightingOffAndLeaveTexturingAsThePolygonLeftI
     }
 }
 
+TEST_F(LightPointTest, EveryRendererDrawsThePointsUnderTheObjectMatrix)
+{
+    object.square(5, 5, 1);
+    object.matrix[3] = 4;
+    for (int renderer = 0; renderer < kRendererCount; ++renderer) {
+        for (bool preLit : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "renderer " << renderer << (preLit ? " pre-lit" : " lit"));
+            view->ops.SetRenderMode(&view->record, ModeOf(renderer));
+            view->begin(0);
+            recorder::Start();
+            kRendererTable[renderer](&view->record, nullptr, object.finish(preLit));
+            recorder::Stop();
+            std::vector<std::string> names = recorder::Names();
+            auto multiplied = std::find(names.begin(), names.end(), "glMultMatrixf");
+            auto sphere = std::find(names.begin(), names.end(), "gluSphere");
+            ASSERT_NE(sphere, names.end());
+            EXPECT_LT(multiplied, sphere);
+            EXPECT_EQ(std::count(sphere, names.end(), "glPopMatrix"), 2) << "the point's and the object's";
+            std::vector<double> shading;
+            for (const GlCall& call : recorder::CallsNamed("glShadeModel")) shading.push_back(call.args[0]);
+            const std::vector<double> bracket = {GL_FLAT, GL_SMOOTH};
+            EXPECT_EQ(shading, renderer >= 8 ? bracket : std::vector<double>());
+        }
+    }
+}
+
 }  // namespace
