@@ -4,8 +4,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <limits>
 #include <memory>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 #include "driver/probe.h"
 #include "recorder/gl_recorder.h"
@@ -29,6 +35,7 @@ protected:
     {
         ASSERT_EQ(channel.open(), 0);
         view = std::make_unique<TestView>(channel, 0, 0, 64, 64);
+        ASSERT_EQ(view->status, 0);
         view->descriptor.orthographic = 1;
         view->descriptor.orthoHalfWidth = 32;
         view->descriptor.orthoHalfHeight = 32;
@@ -154,13 +161,17 @@ TEST_F(RenderTest, BackFacesAreRemovedOnlyWhenTheModeAsks)
     EXPECT_EQ(fresh.descriptor.renderMode & ZQGD_MODE_BACK_FACES, ZQGD_MODE_BACK_FACES);
 }
 
-// The corners, by vertex index, between each glBegin and glEnd.
+// The corners between each glBegin and glEnd: by the x of glVertex3fv (the
+// objects lay vertex i at x = i) or by the index of glArrayElement. A corner
+// sent outside any primitive is listed under mode -1.
 std::vector<std::pair<double, std::vector<int>>> Primitives()
 {
     std::vector<std::pair<double, std::vector<int>>> primitives;
     for (const GlCall& call : recorder::Calls()) {
         if (call.name == "glBegin") primitives.push_back({call.args[0], {}});
-        if (call.name == "glVertex3fv") primitives.back().second.push_back(static_cast<int>(call.args[0]));
+        if (call.name != "glVertex3fv" && call.name != "glArrayElement") continue;
+        if (primitives.empty()) primitives.push_back({-1, {}});
+        primitives.back().second.push_back(static_cast<int>(call.args[0]));
     }
     return primitives;
 }
@@ -207,7 +218,9 @@ TEST_F(RenderTest, OutlinesLeaveOutHiddenEdges)
     GeometryBlock* block = object.finish();
     recorder::Start();
     kRendererTable[1](&view->record, nullptr, block);
-    EXPECT_EQ(Primitives()[0].second, (std::vector<int>{0, 1, 2, 3}));
+    auto primitives = Primitives();
+    ASSERT_EQ(primitives.size(), 1u);
+    EXPECT_EQ(primitives[0].second, (std::vector<int>{0, 1, 2, 3}));
     // And the fill renderers skip it after its colour step.
     recorder::Start();
     kRendererTable[0](&view->record, nullptr, block);
@@ -426,6 +439,7 @@ protected:
     void SetUp() override
     {
         RenderTest::SetUp();
+        if (HasFatalFailure()) return;
         materials.entries[2].emission[0] = materials.entries[2].emission[1] = 1;
         object.vertex(0, 0, 5);
         LightPointRecord point{};
@@ -605,7 +619,9 @@ TEST_F(RenderTest, OutlinesSwitchTexturingBlendingAlphaTestOffInThatOrder)
         std::vector<double> expected = {GL_TEXTURE_2D, GL_BLEND, GL_ALPHA_TEST};
         if (renderer == 1) expected.push_back(GL_LIGHTING);
         EXPECT_EQ(order, expected);
-        EXPECT_EQ(recorder::Names().front(), "glDisable") << "before the object matrix";
+        std::vector<std::string> names = recorder::Names();
+        ASSERT_FALSE(names.empty());
+        EXPECT_EQ(names.front(), "glDisable") << "before the object matrix";
     }
 }
 
@@ -687,6 +703,7 @@ TEST_F(RenderTest, TheTextureEnvironmentFollowsTheBind)
     std::vector<std::string> names = recorder::Names();
     auto bind = std::find(names.begin(), names.end(), "glBindTexture");
     ASSERT_NE(bind, names.end());
+    ASSERT_NE(bind + 1, names.end());
     EXPECT_EQ(*(bind + 1), "glTexEnvi");
     EXPECT_EQ(recorder::Count("glTexEnvi", {GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL}), 1u);
 }
@@ -862,6 +879,871 @@ TEST_F(LightPointTest, PointsAfterTransparentPolygonsLeaveBlendingOff)
         EXPECT_EQ(channel.state()->blendEnabled, 0);
         EXPECT_FALSE(glIsEnabled(GL_BLEND));
         EXPECT_EQ(recorder::Count("glShadeModel"), renderer == 8 ? 2u : 0u) << "only smooth renderers bracket";
+    }
+}
+
+// ---- Classes and bounds of the inputs ----------------------------------------
+
+// Puts the capability probe's entry points back at the end of scope.
+struct SavedCapabilities {
+    CapabilityEntryPoints saved = capabilities;
+    ~SavedCapabilities() { capabilities = saved; }
+};
+
+TEST_F(RenderTest, EveryModeWordReachesItsRendererThroughSlotThree)
+{
+    TestObject object;
+    object.square(5, 5, 1);
+    GeometryBlock* block = object.finish();
+    SavedCapabilities saved;
+    struct Shading {
+        int32_t bits;
+        int group;  // 0 unlit, 1 facet, 2 smooth
+    };
+    const Shading shadings[] = {{1, 0}, {2, 1}, {0, 2}, {3, 2}, {4, 2}, {7, 2}};
+    const int32_t polygonModes[] = {0, 0x08, 0x10, 0x18, 0x20, 0x38};
+    for (bool arrays : {true, false}) {
+        if (!arrays) capabilities.vertexPointer = nullptr, capabilities.vertexPointerExt = nullptr;
+        // Bits the mode does not interpret, different in each pass so that
+        // every word is a change of mode.
+        const int32_t spare = arrays ? 0x40 : static_cast<int32_t>(0x80004000u);
+        for (const Shading& shading : shadings) {
+            for (int32_t polygonMode : polygonModes) {
+                const int32_t mode = shading.bits | polygonMode | spare;
+                SCOPED_TRACE(testing::Message() << "mode 0x" << std::hex << mode << (arrays ? " arrays" : ""));
+                ASSERT_EQ(view->ops.SetRenderMode(&view->record, mode), 0);
+                const bool outlined = polygonMode == 0x10;
+                // A wrong renderer may call an entry point that is not there.
+                ASSERT_EQ(view->ops.DrawPolygons,
+                          kRendererTable[shading.group * 4 + (outlined ? 1 : 0) + (arrays ? 2 : 0)]);
+                view->begin(0);
+                recorder::Start();
+                view->ops.DrawPolygons(&view->record, nullptr, block);
+                recorder::Stop();
+                EXPECT_EQ(recorder::Count("glBegin", {static_cast<double>(outlined ? GL_LINE_LOOP : GL_QUADS)}), 1u);
+                EXPECT_EQ(recorder::Count("glArrayElement"), arrays ? 4u : 0u);
+                EXPECT_EQ(recorder::Count("glVertex3fv"), arrays ? 0u : 4u);
+                EXPECT_EQ(recorder::Count("glVertexPointer", {3, GL_FLOAT, 0}), arrays ? 1u : 0u);
+                EXPECT_EQ(recorder::Count("glNormal3fv"), shading.group == 0 ? 0u : shading.group == 1 ? 1u : 4u);
+                EXPECT_EQ(recorder::Count("glMaterialfv"), shading.group == 0 ? 0u : 4u);
+                EXPECT_EQ(channel.state()->lightingEnabled, shading.group == 0 ? 0 : 1);
+            }
+        }
+    }
+}
+
+TEST_F(RenderTest, FillRenderersChooseThePrimitiveByTheCornerCount)
+{
+    HostImage image(2, 2, 32, 0xFF, 0xFF00, 0xFF0000);
+    DefineTexture(image, 6, ZQGD_TEXTURE_MODULATE);
+    TexturedWhite(1, 6);
+    materials.entries[1].transparency = 0.5f;
+    TestObject object;
+    for (int i = 0; i < 4; ++i) object.vertex(static_cast<float>(i), 0, 5);
+    object.polygon({0, 1, 2, 3}, 1);
+    struct Case {
+        uint16_t corners;
+        double primitive;  // -1: none
+    };
+    const Case cases[] = {{0, -1},           {1, -1},      {2, GL_LINES}, {3, GL_TRIANGLES},
+                          {4, GL_QUADS},     {5, -1},      {0xFFFF, -1}};
+    for (int renderer : {0, 2, 4, 6, 8, 10}) {
+        for (bool preLit : {false, true}) {
+            const bool lit = renderer >= 4 && !preLit;
+            for (const Case& c : cases) {
+                SCOPED_TRACE(testing::Message() << "renderer " << renderer << (preLit ? " pre-lit, " : ", ")
+                                                << c.corners << " corners");
+                object.polygons[0].vertexCount = c.corners;
+                GeometryBlock* block = object.finish(preLit);
+                view->ops.SetRenderMode(&view->record, ModeOf(renderer));
+                view->begin(0);
+                glDisable(GL_BLEND);
+                channel.state()->blendEnabled = 0;
+                recorder::Start();
+                kRendererTable[renderer](&view->record, nullptr, block);
+                recorder::Stop();
+                auto primitives = Primitives();
+                const size_t drawn = c.primitive < 0 ? 0 : c.corners;
+                if (c.primitive < 0) {
+                    EXPECT_TRUE(primitives.empty());
+                } else {
+                    ASSERT_EQ(primitives.size(), 1u);
+                    EXPECT_EQ(primitives[0].first, c.primitive);
+                    const std::vector<int> all = {0, 1, 2, 3};
+                    EXPECT_EQ(primitives[0].second, std::vector<int>(all.begin(), all.begin() + drawn));
+                }
+                EXPECT_EQ(recorder::Count("glTexCoord2fv"), drawn);
+                // The colour, material and texture steps run whatever the count.
+                EXPECT_EQ(recorder::Count("glBindTexture"), 1u);
+                EXPECT_EQ(recorder::Count("glEnable", {GL_BLEND}), 1u);
+                EXPECT_EQ(recorder::Count("glMaterialfv"), lit ? 4u : 0u);
+            }
+        }
+    }
+}
+
+TEST_F(RenderTest, EveryOutlineRendererHonoursTheUsedBitsOfTheHiddenEdgeMask)
+{
+    // A textured material: outlines still send no texture coordinates.
+    HostImage image(2, 2, 32, 0xFF, 0xFF00, 0xFF0000);
+    DefineTexture(image, 6, ZQGD_TEXTURE_MODULATE);
+    TexturedWhite(0, 6);
+    TestObject object;
+    for (int i = 0; i < 4; ++i) object.vertex(static_cast<float>(i), 0, 5);
+    struct Case {
+        std::vector<uint32_t> corners;
+        uint16_t count;  // the record's corner count
+        uint16_t hidden;
+        int32_t extra;
+        GLenum primitive;
+        std::vector<int> emitted;
+    };
+    const Case cases[] = {
+        {{0, 1}, 2, 0, 0, GL_LINE_LOOP, {0, 1}},
+        {{0, 1, 2}, 3, 0, 0, GL_LINE_LOOP, {0, 1, 2}},
+        {{0, 1, 2, 3}, 4, 0, 0, GL_LINE_LOOP, {0, 1, 2, 3}},
+        {{0, 1, 2, 3}, 5, 0, 0, GL_LINE_LOOP, {0, 1, 2, 3}},
+        {{0, 1, 2, 3}, 0xFFFF, 0, 0, GL_LINE_LOOP, {0, 1, 2, 3}},
+        // Bits at and above the corner count do not hide an edge.
+        {{0, 1}, 2, 0xFFFE, 0, GL_LINES, {0, 1}},
+        {{0, 1, 2}, 3, 8, 0, GL_LINES, {0, 1, 1, 2, 2, 0}},
+        {{0, 1, 2}, 3, 0xFFF8, 0, GL_LINES, {0, 1, 1, 2, 2, 0}},
+        {{0, 1, 2, 3}, 4, 0x8000, 0, GL_LINES, {0, 1, 1, 2, 2, 3, 3, 0}},
+        // The first edge, and the first and third.
+        {{0, 1, 2, 3}, 4, 1, 0, GL_LINES, {1, 2, 2, 3, 3, 0}},
+        {{0, 1, 2, 3}, 4, 5, 0, GL_LINES, {1, 2, 3, 0}},
+        {{0, 1, 2, 3}, 4, 0xF, 0, GL_LINES, {}},
+        {{0, 1, 2, 3}, 4, 0xF, ZQGD_MODE_ALL_EDGES, GL_LINE_LOOP, {0, 1, 2, 3}},
+    };
+    for (int renderer : {1, 3, 5, 7, 9, 11}) {
+        for (bool preLit : {false, true}) {
+            for (const Case& c : cases) {
+                SCOPED_TRACE(testing::Message() << "renderer " << renderer << (preLit ? " pre-lit, " : ", ")
+                                                << c.count << " corners, hidden 0x" << std::hex << c.hidden);
+                object.polygons.clear();
+                PolygonRecord& polygon = object.polygon(c.corners);
+                polygon.vertexCount = c.count;
+                polygon.hiddenEdges = c.hidden;
+                GeometryBlock* block = object.finish(preLit);
+                view->ops.SetRenderMode(&view->record, ModeOf(renderer) | c.extra);
+                view->begin(0);
+                recorder::Start();
+                kRendererTable[renderer](&view->record, nullptr, block);
+                recorder::Stop();
+                auto primitives = Primitives();
+                ASSERT_EQ(primitives.size(), 1u);
+                EXPECT_EQ(primitives[0].first, c.primitive);
+                EXPECT_EQ(primitives[0].second, c.emitted);
+                EXPECT_EQ(recorder::Count("glTexCoord2fv"), 0u);
+                EXPECT_EQ(recorder::Count("glBindTexture"), 0u);
+                if (renderer >= 8) {
+                    EXPECT_EQ(recorder::Count(preLit ? "glColor4fv" : "glNormal3fv"), c.emitted.size())
+                        << "each emitted corner is preceded by its own colour or normal";
+                }
+            }
+        }
+    }
+}
+
+TEST_F(RenderTest, EveryRendererRemovesBackFacesByThePlaneAtTheEye)
+{
+    // s = 1 ex + 2 ey + 4 ez + d with the eye at (1, -3, 0.5): s = d - 3.
+    TestObject object;
+    PolygonRecord& square = object.square(5, 5, 1);
+    square.plane[0] = 1;
+    square.plane[1] = 2;
+    square.plane[2] = 4;
+    object.eye[0] = 1;
+    object.eye[1] = -3;
+    object.eye[2] = 0.5f;
+    TestObject empty;
+    empty.vertex(0, 0, 5);
+    struct Case {
+        float d;
+        bool drawn;
+    };
+    // The skipped ones first, so that the drawn ones change no state before them.
+    const Case cases[] = {{-4, false}, {2, false}, {2.75f, false}, {3, true}, {4, true}};
+    for (int renderer = 0; renderer < kRendererCount; ++renderer) {
+        for (bool preLit : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "renderer " << renderer << (preLit ? " pre-lit" : " lit"));
+            view->ops.SetRenderMode(&view->record, ModeOf(renderer) | ZQGD_MODE_BACK_FACES);
+            view->begin(0);
+            GeometryBlock* none = empty.finish(preLit);
+            kRendererTable[renderer](&view->record, nullptr, none);  // makes the entry switches
+            recorder::Start();
+            kRendererTable[renderer](&view->record, nullptr, none);
+            const std::vector<std::string> nothing = recorder::Names();
+            for (const Case& c : cases) {
+                SCOPED_TRACE(testing::Message() << "d " << c.d);
+                square.plane[3] = c.d;
+                GeometryBlock* block = object.finish(preLit);
+                recorder::Start();
+                kRendererTable[renderer](&view->record, nullptr, block);
+                if (c.drawn) {
+                    EXPECT_EQ(recorder::Count("glBegin"), 1u);
+                } else {
+                    EXPECT_EQ(recorder::Names(), nothing) << "a back face costs no GL call";
+                }
+            }
+            // Without the bit the back face is drawn.
+            square.plane[3] = -4;
+            view->ops.SetRenderMode(&view->record, ModeOf(renderer));
+            recorder::Start();
+            kRendererTable[renderer](&view->record, nullptr, object.finish(preLit));
+            EXPECT_EQ(recorder::Count("glBegin"), 1u);
+        }
+    }
+}
+
+TEST_F(RenderTest, AGeneralObjectMatrixPlacesRotatesScalesAndShears)
+{
+    // A rectangle x 0..8, y 0..4 at z 5. The rows turn it a quarter, scale
+    // it by 1.5 and 2, shear x into depth and move it:
+    //   x' = -1.5 y - 3, y' = 2 x - 10, z' = 0.5 x + z + shift.
+    TestObject object;
+    uint32_t a = object.vertex(0, 0, 5), b = object.vertex(8, 0, 5), c = object.vertex(8, 4, 5),
+             d = object.vertex(0, 4, 5);
+    object.polygon({a, b, c, d}, 1);
+    const float rows[12] = {0, -1.5f, 0, -3, 2, 0, 0, -10, 0.5f, 0, 1, 2};
+    std::memcpy(object.matrix, rows, sizeof rows);
+    for (int renderer : {0, 2}) {
+        SCOPED_TRACE(renderer);
+        // x' -9..-3 is columns 23..28, y' -10..6 rows 22..37.
+        Image image = draw(renderer, 1, object.finish());
+        EXPECT_TRUE(Near(image.at(24, 23), {255, 0, 0}, 3));
+        EXPECT_TRUE(Near(image.at(28, 37), {255, 0, 0}, 3));
+        EXPECT_TRUE(Near(image.at(30, 30), kGrey, 3)) << "right of it";
+        EXPECT_TRUE(Near(image.at(21, 30), kGrey, 3)) << "left of it";
+        EXPECT_TRUE(Near(image.at(26, 39), kGrey, 3)) << "above it";
+        EXPECT_TRUE(Near(image.at(26, 20), kGrey, 3)) << "below it";
+
+        // Moved 92 deeper, z' runs from 97 at x 0 to 101 at x 8: beyond the
+        // far plane (100) from x 6, that is from y' 2 upwards.
+        object.matrix[11] = 92;
+        image = draw(renderer, 1, object.finish());
+        EXPECT_TRUE(Near(image.at(26, 30), {255, 0, 0}, 3)) << "z' 99.1";
+        EXPECT_TRUE(Near(image.at(26, 37), kGrey, 3)) << "z' 100.9, clipped";
+        object.matrix[11] = 2;
+    }
+}
+
+TEST_F(RenderTest, EachObjectIsPlacedByItsOwnMatrixAndTheModelviewIsRestored)
+{
+    TestObject left, right;
+    left.square(4, 5, 1);
+    left.matrix[3] = -10;
+    left.vertex(0, 0, 5);
+    LightPointRecord point{};
+    point.vertexIndex = 4;
+    point.size = 1;
+    left.lightPoints.push_back(point);
+    right.square(4, 5, 1);
+    right.matrix[3] = 10;
+    right.matrix[7] = 5;
+    GLfloat projection[16], modelview[16], after[16];
+    GLint depth = 0, depthAfter = 0, matrixMode = 0;
+    for (int renderer = 0; renderer < kRendererCount; ++renderer) {
+        SCOPED_TRACE(renderer);
+        view->clearTo(0.1f, 0.1f, 0.1f, ModeOf(renderer));
+        glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
+        glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth);
+        glMatrixMode(GL_PROJECTION);
+        glGetFloatv(GL_PROJECTION_MATRIX, projection);
+        kRendererTable[renderer](&view->record, nullptr, left.finish());
+        glGetIntegerv(GL_MATRIX_MODE, &matrixMode);
+        EXPECT_EQ(matrixMode, GL_MODELVIEW);
+        glGetFloatv(GL_MODELVIEW_MATRIX, after);
+        EXPECT_EQ(std::vector<GLfloat>(after, after + 16), std::vector<GLfloat>(modelview, modelview + 16));
+        glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depthAfter);
+        EXPECT_EQ(depthAfter, depth);
+        glGetFloatv(GL_PROJECTION_MATRIX, after);
+        EXPECT_EQ(std::vector<GLfloat>(after, after + 16), std::vector<GLfloat>(projection, projection + 16));
+        kRendererTable[renderer](&view->record, nullptr, right.finish());
+        Image image = channel.drawn();
+        if (renderer % 2 == 1) continue;  // outlines: the placement is the fill renderers' to show
+        EXPECT_FALSE(Near(image.at(22, 30), kGrey, 3)) << "left square";
+        EXPECT_FALSE(Near(image.at(42, 38), kGrey, 3)) << "right square";
+        EXPECT_TRUE(Near(image.at(32, 36), kGrey, 3)) << "the right square is not moved twice";
+        EXPECT_TRUE(Near(image.at(42, 30), kGrey, 3));
+    }
+}
+
+TEST_F(RenderTest, PolygonCountsZeroAndMany)
+{
+    // None: the matrix is pushed, multiplied and popped, and nothing is drawn.
+    TestObject empty;
+    empty.vertex(0, 0, 5);
+    for (int renderer = 0; renderer < kRendererCount; ++renderer) {
+        SCOPED_TRACE(renderer);
+        view->ops.SetRenderMode(&view->record, ModeOf(renderer));
+        view->begin(0);
+        recorder::Start();
+        kRendererTable[renderer](&view->record, nullptr, empty.finish());
+        recorder::Stop();
+        std::vector<std::string> names = recorder::Names();
+        auto push = std::find(names.begin(), names.end(), "glPushMatrix");
+        ASSERT_NE(push, names.end());
+        ASSERT_NE(push + 1, names.end());
+        EXPECT_EQ(*(push + 1), "glMultMatrixf");
+        EXPECT_EQ(names.back(), "glPopMatrix");
+        EXPECT_EQ(recorder::Count("glBegin"), 0u);
+        EXPECT_EQ(recorder::Count("gluSphere"), 0u);
+    }
+
+    // Forty one-pixel squares side by side, alternating red and green.
+    materials.entries[2] = MaterialEntry{};
+    materials.entries[2].colour[1] = 1;
+    TestObject many;
+    for (int i = 0; i < 40; ++i) {
+        float x = static_cast<float>(i - 20);
+        uint32_t a = many.vertex(x, -2, 5), b = many.vertex(x + 1, -2, 5), c = many.vertex(x + 1, 2, 5),
+                 d = many.vertex(x, 2, 5);
+        many.polygon({a, b, c, d}, 1 + i % 2);
+    }
+    for (int renderer : {0, 2}) {
+        SCOPED_TRACE(renderer);
+        recorder::Start();
+        Image image = draw(renderer, 1, many.finish());
+        recorder::Stop();
+        EXPECT_EQ(recorder::Count("glBegin", {GL_QUADS}), 40u);
+        for (int i = 0; i < 40; ++i) {
+            Rgb expected = i % 2 == 0 ? Rgb{255, 0, 0} : Rgb{0, 255, 0};
+            EXPECT_TRUE(Near(image.at(static_cast<uint32_t>(12 + i), 32), expected, 3)) << "square " << i;
+        }
+        EXPECT_TRUE(Near(image.at(52, 32), kGrey, 3));
+    }
+}
+
+TEST_F(RenderTest, AnyNonzeroPreLitWordMeansPreLit)
+{
+    TestObject object;
+    PolygonRecord& square = object.square(5, 5, 1);
+    square.facetColour[1] = 1;
+    for (int renderer : {4, 5, 6, 7, 8, 9, 10, 11}) {
+        for (uint32_t preLit : {0u, 1u, 2u, 0x80000000u, 0xFFFFFFFFu}) {
+            SCOPED_TRACE(testing::Message() << "renderer " << renderer << ", preLit 0x" << std::hex << preLit);
+            GeometryBlock* block = object.finish();
+            block->preLit = preLit;
+            view->ops.SetRenderMode(&view->record, ModeOf(renderer));
+            view->begin(0);
+            recorder::Start();
+            kRendererTable[renderer](&view->record, nullptr, block);
+            recorder::Stop();
+            EXPECT_EQ(channel.state()->lightingEnabled, preLit == 0 ? 1 : 0);
+            EXPECT_EQ(glIsEnabled(GL_LIGHTING), preLit == 0 ? GL_TRUE : GL_FALSE);
+            EXPECT_EQ(recorder::Count("glNormal3fv") != 0, preLit == 0);
+            EXPECT_EQ(recorder::Count("glMaterialfv") != 0, preLit == 0);
+        }
+    }
+}
+
+TEST_F(RenderTest, MaterialIndicesAreComparedUnsignedWithTheHighestIndex)
+{
+    // Four entries: the highest valid index is 3.
+    struct Case {
+        uint32_t index;
+        size_t entry;
+    };
+    const Case cases[] = {{0, 0}, {1, 1}, {3, 3}, {4, 0}, {0x7FFFFFFF, 0}, {0x80000000u, 0}, {0xFFFFFFFFu, 0}};
+    PolygonRecord polygon{};
+    LightPointRecord point{};
+    for (uint32_t use : {1u, 2u, 0x80000000u}) {
+        selection.usePolygonMaterial = use;
+        selection.defaultMaterial = 2;
+        for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message() << "own index 0x" << std::hex << c.index << ", use 0x" << use);
+            polygon.materialIndex = point.materialIndex = c.index;
+            // Drawing below reads the entry: it must lie in the table.
+            ASSERT_EQ(LookupMaterial(&selection, &polygon), &materials.entries[c.entry]);
+            ASSERT_EQ(LookupLightPointMaterial(&selection, &point), &materials.entries[c.entry]);
+        }
+    }
+    selection.usePolygonMaterial = 0;
+    polygon.materialIndex = point.materialIndex = 1;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "default 0x" << std::hex << c.index);
+        selection.defaultMaterial = c.index;
+        ASSERT_EQ(LookupMaterial(&selection, &polygon), &materials.entries[c.entry]);
+        ASSERT_EQ(LookupLightPointMaterial(&selection, &point), &materials.entries[c.entry]);
+    }
+
+    // A table of one entry, read afresh at every lookup.
+    {
+        TestMaterials single{1};
+        selection.defaultMaterial = 0;
+        EXPECT_EQ(LookupMaterial(&selection, &polygon), &single.entries[0]);
+        selection.defaultMaterial = 1;
+        EXPECT_EQ(LookupMaterial(&selection, &polygon), &single.entries[0]);
+        materials.install();
+        EXPECT_EQ(LookupMaterial(&selection, &polygon), &materials.entries[1]);
+    }
+
+    // Drawn: index 3 with entry 3, an index seen as negative with entry 0.
+    materials.entries[0] = MaterialEntry{};
+    materials.entries[0].colour[2] = 1;
+    materials.entries[3] = MaterialEntry{};
+    materials.entries[3].colour[1] = 1;
+    selection.usePolygonMaterial = 1;
+    TestObject object;
+    uint32_t a = object.vertex(-10, -4, 5), b = object.vertex(-2, -4, 5), c = object.vertex(-2, 4, 5),
+             d = object.vertex(-10, 4, 5);
+    object.polygon({a, b, c, d}, 3);
+    a = object.vertex(2, -4, 5), b = object.vertex(10, -4, 5), c = object.vertex(10, 4, 5), d = object.vertex(2, 4, 5);
+    object.polygon({a, b, c, d}, 0xFFFFFFFFu);
+    Image image = draw(0, 1, object.finish());
+    EXPECT_TRUE(Near(image.at(26, 32), {0, 255, 0}, 3));
+    EXPECT_TRUE(Near(image.at(38, 32), {0, 0, 255}, 3));
+}
+
+TEST_F(RenderTest, TransparencyClassesGiveTheAlphaAndTheBlendingSwitch)
+{
+    const float inf = std::numeric_limits<float>::infinity();
+    struct Case {
+        float transparency;
+        float alpha;
+        int blend;
+    };
+    // Alternating, so that every case switches.
+    const Case cases[] = {{1.0f, 0.0f, 1},   {0.0f, 1.0f, 0},         {1e-7f, 1.0f - 1e-7f, 1}, {-0.0f, 1.0f, 0},
+                          {1.5f, -0.5f, 1},  {-1e-7f, 1.0f, 0},       {inf, -inf, 1},          {-inf, 1.0f, 0},
+                          {0.25f, 0.75f, 1}, {std::nanf(""), 1.0f, 0}};
+    MaterialEntry entry{};
+    glDisable(GL_BLEND);
+    channel.state()->blendEnabled = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "transparency " << c.transparency);
+        entry.transparency = c.transparency;
+        recorder::Start();
+        EXPECT_EQ(MaterialAlpha(channel.state(), &entry), c.alpha);
+        EXPECT_EQ(channel.state()->blendEnabled, c.blend);
+        EXPECT_EQ(glIsEnabled(GL_BLEND), c.blend ? GL_TRUE : GL_FALSE);
+        EXPECT_EQ(recorder::Count(c.blend ? "glEnable" : "glDisable", {GL_BLEND}), 1u);
+        // The same class again: no switch.
+        recorder::Start();
+        MaterialAlpha(channel.state(), &entry);
+        EXPECT_EQ(recorder::Count("glEnable") + recorder::Count("glDisable"), 0u);
+    }
+
+    // By pixels over white: fully transparent shows the background, 0.75
+    // lets a quarter of the red through.
+    TestObject object;
+    object.square(10, 5, 1);
+    for (auto [transparency, expected] : {std::pair{1.0f, Rgb{255, 255, 255}}, {0.75f, Rgb{255, 191, 191}},
+                                          {0.0f, Rgb{255, 0, 0}}, {-0.5f, Rgb{255, 0, 0}}}) {
+        SCOPED_TRACE(transparency);
+        materials.entries[1].transparency = transparency;
+        view->clearTo(1, 1, 1, 1);
+        kRendererTable[0](&view->record, nullptr, object.finish());
+        EXPECT_TRUE(Near(channel.drawn().at(32, 32), expected, 3));
+    }
+}
+
+TEST_F(RenderTest, ApplyMaterialLoadsTheFrontMaterialOnly)
+{
+    MaterialEntry entries[3]{};
+    MaterialEntry& entry = entries[0];
+    const float colour[3] = {0.9f, 0.5f, 0.25f}, emission[3] = {0.1f, 0.2f, 0.3f};
+    std::memcpy(entry.colour, colour, sizeof colour);
+    std::memcpy(entry.emission, emission, sizeof emission);
+    entry.ambientFactor = 0.4f;
+    entry.diffuseFactor = 0.6f;
+    entry.specular = 0.7f;
+    entry.shininess = 37.5f;
+    entry.transparency = 0.25f;
+    const GLenum names[] = {GL_EMISSION, GL_AMBIENT, GL_DIFFUSE, GL_SPECULAR};
+    GLfloat back[4][4], backShininess = 0;
+    for (int i = 0; i < 4; ++i) glGetMaterialfv(GL_BACK, names[i], back[i]);
+    glGetMaterialfv(GL_BACK, GL_SHININESS, &backShininess);
+
+    view->begin(0);
+    ApplyMaterial(channel.state(), view->state(), &entry);
+    const float expected[4][4] = {{0.1f, 0.2f, 0.3f, 0.75f},
+                                  {0.9f * 0.4f, 0.5f * 0.4f, 0.25f * 0.4f, 0.75f},
+                                  {0.9f * 0.6f, 0.5f * 0.6f, 0.25f * 0.6f, 0.75f},
+                                  {0.7f, 0.7f, 0.7f, 0.75f}};
+    for (int i = 0; i < 4; ++i) {
+        GLfloat front[4], after[4];
+        glGetMaterialfv(GL_FRONT, names[i], front);
+        glGetMaterialfv(GL_BACK, names[i], after);
+        for (int k = 0; k < 4; ++k) {
+            EXPECT_NEAR(front[k], expected[i][k], 1e-6) << "front " << names[i] << " " << k;
+            EXPECT_EQ(after[k], back[i][k]) << "back " << names[i] << " " << k;
+        }
+    }
+    GLfloat shininess = 0;
+    glGetMaterialfv(GL_FRONT, GL_SHININESS, &shininess);
+    EXPECT_EQ(shininess, 37.5f);
+    glGetMaterialfv(GL_BACK, GL_SHININESS, &shininess);
+    EXPECT_EQ(shininess, backShininess);
+    EXPECT_FALSE(glIsEnabled(GL_COLOR_MATERIAL)) << "the vertex colour is not tracked";
+
+    // The ends of the exponent's range pass unchanged.
+    for (int i : {1, 2}) {
+        entries[i] = entry;
+        entries[i].shininess = i == 1 ? 0.0f : 128.0f;
+        ApplyMaterial(channel.state(), view->state(), &entries[i]);
+        glGetMaterialfv(GL_FRONT, GL_SHININESS, &shininess);
+        EXPECT_EQ(shininess, entries[i].shininess);
+    }
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST_F(RenderTest, BlendingIsSwitchedOnlyWhenTheTransparencyClassChanges)
+{
+    materials.entries[1].transparency = 0.5f;
+    materials.entries[3].transparency = 0.25f;
+    TestObject object;
+    // Transparent, transparent, opaque, opaque.
+    for (uint32_t material : {1u, 3u, 2u, 0u}) object.square(5, 5, material);
+    for (int renderer : {0, 4, 8}) {
+        SCOPED_TRACE(renderer);
+        view->ops.SetRenderMode(&view->record, ModeOf(renderer));
+        view->begin(0);
+        glDisable(GL_BLEND);
+        channel.state()->blendEnabled = 0;
+        recorder::Start();
+        kRendererTable[renderer](&view->record, nullptr, object.finish());
+        recorder::Stop();
+        std::vector<std::string> switches;
+        for (const GlCall& call : recorder::Calls()) {
+            if ((call.name == "glEnable" || call.name == "glDisable") && call.args[0] == GL_BLEND)
+                switches.push_back(call.name);
+        }
+        EXPECT_EQ(switches, (std::vector<std::string>{"glEnable", "glDisable"}));
+    }
+}
+
+TEST_F(RenderTest, LitOutlinesBlendATransparentMaterialAgainAfterTheirEntrySwitch)
+{
+    materials.entries[1].transparency = 0.5f;
+    TestObject object;
+    object.square(5, 5, 1);
+    for (int renderer : {5, 7, 9, 11}) {
+        for (bool preLit : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "renderer " << renderer << (preLit ? " pre-lit" : " lit"));
+            view->ops.SetRenderMode(&view->record, ModeOf(renderer));
+            view->begin(0);
+            glEnable(GL_BLEND);
+            channel.state()->blendEnabled = 1;
+            recorder::Start();
+            kRendererTable[renderer](&view->record, nullptr, object.finish(preLit));
+            recorder::Stop();
+            EXPECT_EQ(recorder::Count("glDisable", {GL_BLEND}), 1u);
+            EXPECT_EQ(recorder::Count("glEnable", {GL_BLEND}), preLit ? 0u : 1u);
+            EXPECT_EQ(channel.state()->blendEnabled, preLit ? 0 : 1);
+            EXPECT_EQ(glIsEnabled(GL_BLEND), preLit ? GL_FALSE : GL_TRUE);
+        }
+    }
+}
+
+TEST_F(RenderTest, TheTexturedFlagAndTheTextureIdChooseTheTexture)
+{
+    static std::vector<int32_t> asked;
+    asked.clear();
+    channel.state()->textureLoad = [](int32_t id, TextureDefinition*) -> int32_t {
+        asked.push_back(id);
+        return 1;
+    };
+    HostImage image(2, 2, 32, 0xFF, 0xFF00, 0xFF0000);
+    for (int32_t id : {5, -7, INT32_MAX, INT32_MIN}) DefineTexture(image, id, ZQGD_TEXTURE_MODULATE);
+    struct Case {
+        int32_t textured;
+        int32_t id;
+        bool bound;
+        std::vector<int32_t> asked;
+    };
+    const Case cases[] = {
+        {0, 5, false, {}},        {1, 5, true, {}},         {2, 5, true, {}},         {INT32_MIN, 5, true, {}},
+        {1, 0, false, {}},        {1, -7, true, {}},        {1, INT32_MAX, true, {}}, {1, INT32_MIN, true, {}},
+        {1, -3, false, {-3}},     {0, -3, false, {}},
+    };
+    TestObject object;
+    object.square(5, 5, 1);
+    GeometryBlock* block = object.finish();
+    view->ops.SetRenderMode(&view->record, 1);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "textured " << c.textured << ", id " << c.id);
+        materials.entries[1].textured = c.textured;
+        materials.entries[1].textureId = c.id;
+        asked.clear();
+        view->begin(0);
+        recorder::Start();
+        kRendererTable[0](&view->record, nullptr, block);
+        recorder::Stop();
+        EXPECT_EQ(recorder::Count("glBindTexture"), c.bound ? 1u : 0u);
+        EXPECT_EQ(recorder::Count("glTexCoord2fv"), c.bound ? 4u : 0u);
+        EXPECT_EQ(channel.state()->textureEnabled, c.bound ? 1 : 0);
+        EXPECT_EQ(asked, c.asked);
+    }
+}
+
+TEST_F(RenderTest, AGeneralTextureMatrixMapsTheCoordinatesInEveryFillRenderer)
+{
+    HostImage image(2, 2, 32, 0xFF, 0xFF00, 0xFF0000);
+    TextureDefinition definition = DefineTexture(image, 7, ZQGD_TEXTURE_MODULATE);
+    const float rows[9] = {0.5f, 0.25f, 0.125f, -0.75f, 2, 0.375f, 0, 0, 1};
+    std::memcpy(definition.textureMatrix, rows, sizeof rows);
+    ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 7, &definition, 0), 0);
+    TexturedWhite(1, 7);
+    TestObject object;
+    PolygonRecord& square = object.square(5, 5, 1);
+    square.corners[0].texCoord[0] = 0.25f;
+    square.corners[0].texCoord[1] = 0.75f;
+    // s' = 0.5 s + 0.25 t + 0.125, t' = -0.75 s + 2 t + 0.375.
+    const std::vector<std::vector<double>> expected = {
+        {0.4375, 1.6875}, {0.625, -0.375}, {0.875, 1.625}, {0.375, 2.375}};
+    for (int renderer : {0, 2, 4, 6, 8, 10}) {
+        for (bool preLit : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "renderer " << renderer << (preLit ? " pre-lit" : " lit"));
+            view->ops.SetRenderMode(&view->record, ModeOf(renderer));
+            view->begin(0);
+            recorder::Start();
+            kRendererTable[renderer](&view->record, nullptr, object.finish(preLit));
+            recorder::Stop();
+            std::vector<GlCall> sent = recorder::CallsNamed("glTexCoord2fv");
+            ASSERT_EQ(sent.size(), 4u);
+            for (size_t i = 0; i < 4; ++i) EXPECT_EQ(sent[i].args, expected[i]) << "corner " << i;
+        }
+    }
+}
+
+TEST_F(RenderTest, ACountOfZeroLightPointsDrawsNoneWhateverThePointer)
+{
+    LightPointRecord point{};
+    point.size = 10;
+    materials.entries[1].transparency = 0.5f;
+    TestObject object;
+    object.square(5, 5, 1);
+    GeometryBlock* block = object.finish();
+    object.list.lightPoints = &point;
+    for (int renderer = 0; renderer < kRendererCount; ++renderer) {
+        SCOPED_TRACE(renderer);
+        view->ops.SetRenderMode(&view->record, ModeOf(renderer));
+        view->begin(0);
+        recorder::Start();
+        kRendererTable[renderer](&view->record, nullptr, block);
+        recorder::Stop();
+        EXPECT_EQ(recorder::Count("ZqGBeaconFlash"), 0u);
+        EXPECT_EQ(recorder::Count("gluSphere"), 0u);
+        EXPECT_EQ(recorder::Count("glShadeModel"), 0u);
+        if (renderer >= 4 && renderer % 2 == 0) {
+            EXPECT_EQ(channel.state()->blendEnabled, 1) << "the polygon's blending stays";
+            EXPECT_EQ(channel.state()->lightingEnabled, 1) << "the polygon's lighting stays";
+        }
+    }
+}
+
+TEST_F(LightPointTest, SizeColourAndPlaceFollowTheRecordAndTheObjectMatrix)
+{
+    uint32_t at = object.vertex(3, -2, 5);
+    object.lightPoints[0].vertexIndex = at;
+    object.lightPoints[0].size = 4;
+    const float emission[3] = {0.2f, 0.6f, 1.0f};
+    std::memcpy(materials.entries[2].emission, emission, sizeof emission);
+    // Twice the size, moved 4 right and 1 down: the centre is at (10, -5),
+    // the radius 4.
+    const float rows[12] = {2, 0, 0, 4, 0, 2, 0, -1, 0, 0, 2, 0};
+    std::memcpy(object.matrix, rows, sizeof rows);
+    recorder::Start();
+    Image image = draw(0, 1, object.finish());
+    recorder::Stop();
+    const Rgb colour{51, 153, 255};
+    EXPECT_TRUE(Near(image.at(42, 27), colour, 3)) << "centre";
+    EXPECT_TRUE(Near(image.at(44, 27), colour, 3)) << "inside the radius";
+    EXPECT_TRUE(Near(image.at(47, 27), kGrey, 3)) << "beyond the radius";
+    EXPECT_TRUE(Near(image.at(42, 32), kGrey, 3)) << "above it";
+    EXPECT_EQ(recorder::Count("glColor3fv", {0.2f, 0.6f, 1.0f}), 1u);
+    EXPECT_EQ(recorder::Count("glTranslatef", {3, -2, 5}), 1u);
+    EXPECT_EQ(recorder::Count("gluSphere", {2, 4, 4}), 1u) << "factors 1: the diameter is the size";
+
+    // Size 0 is still asked for, with radius 0.
+    object.lightPoints[0].size = 0;
+    view->begin(0);
+    recorder::Start();
+    kRendererTable[0](&view->record, nullptr, object.finish());
+    EXPECT_EQ(recorder::Count("gluSphere", {0, 4, 4}), 1u);
+}
+
+TEST_F(LightPointTest, EveryPointInOrderWithItsOwnMaterialUnderTheBounds)
+{
+    const float emissions[4][3] = {{0, 0, 1}, {0, 1, 0}, {1, 1, 0}, {1, 0, 1}};
+    for (int i = 0; i < 4; ++i) std::memcpy(materials.entries[i].emission, emissions[i], sizeof emissions[i]);
+    object.lightPoints.clear();
+    const uint32_t indices[5] = {3, 4, 0xFFFFFFFFu, 1, 2};
+    for (int i = 0; i < 5; ++i) {
+        LightPointRecord point{};
+        point.vertexIndex = object.vertex(static_cast<float>(6 * i - 12), 0, 5);
+        point.size = 2;
+        point.materialIndex = indices[i];
+        object.lightPoints.push_back(point);
+    }
+    // The fourth is dark at the frame time.
+    BeaconFlash flash{1000, 500, 0};
+    std::memcpy(object.lightPoints[3].flash, &flash, sizeof flash);
+    static const float identity[12] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
+    auto colours = [&] {
+        view->ops.BeginView(&view->record, 700, identity, ZQGD_CLEAR_COLOUR);
+        recorder::Start();
+        kRendererTable[0](&view->record, nullptr, object.finish());
+        recorder::Stop();
+        std::vector<std::vector<double>> sent;
+        for (const GlCall& call : recorder::CallsNamed("glColor3fv")) sent.push_back(call.args);
+        return sent;
+    };
+    auto emission = [&](int i) { return std::vector<double>(emissions[i], emissions[i] + 3); };
+    // Drawing reads each point's entry: it must lie in the table.
+    auto inTable = [&] {
+        for (const LightPointRecord& point : object.lightPoints) {
+            const MaterialEntry* entry = LookupLightPointMaterial(&selection, &point);
+            if (entry < &materials.entries.front() || entry > &materials.entries.back()) return false;
+        }
+        return true;
+    };
+    view->ops.SetRenderMode(&view->record, 1);
+    for (uint32_t use : {1u, 2u}) {
+        SCOPED_TRACE(use);
+        selection.usePolygonMaterial = use;
+        ASSERT_TRUE(inTable());
+        EXPECT_EQ(colours(), (std::vector<std::vector<double>>{emission(3), emission(0), emission(0), emission(2)}));
+        std::vector<double> placed;
+        for (const GlCall& call : recorder::CallsNamed("glTranslatef")) placed.push_back(call.args[0]);
+        EXPECT_EQ(placed, (std::vector<double>{-12, -6, 0, 12}));
+        EXPECT_EQ(recorder::Count("gluSphere"), 4u);
+    }
+    selection.usePolygonMaterial = 0;
+    for (auto [defaultMaterial, entry] : {std::pair{3u, 3}, {4u, 0}, {0xFFFFFFFFu, 0}}) {
+        SCOPED_TRACE(defaultMaterial);
+        selection.defaultMaterial = defaultMaterial;
+        ASSERT_TRUE(inTable());
+        EXPECT_EQ(colours(), std::vector<std::vector<double>>(4, emission(entry)));
+    }
+}
+
+TEST_F(LightPointTest, AZeroOrNanFactorSkipsThePoint)
+{
+    // From the point (0, 0, 5) the eye at the origin lies at heading pi and
+    // elevation 0.
+    const float nan = std::nanf(""), pi = 3.14159265f;
+    struct Case {
+        BeaconSector horizontal, vertical;
+        size_t verticalCalls, spheres;
+    };
+    const Case cases[] = {
+        {{pi, 0.1f}, {0, 0.1f}, 1, 1},     // both factors 1
+        {{0, 0.1f}, {0, 0.1f}, 0, 0},      // horizontal 0
+        {{nan, 0.1f}, {0, 0.1f}, 0, 0},    // horizontal NaN
+        {{pi, 0.1f}, {1.0f, 0.1f}, 1, 0},  // vertical 0
+        {{pi, 0.1f}, {nan, 0.1f}, 1, 0},   // vertical NaN
+    };
+    view->ops.SetRenderMode(&view->record, 1);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "sectors " << c.horizontal.centre << ", " << c.vertical.centre);
+        *sector(true) = c.horizontal;
+        *sector(false) = c.vertical;
+        view->begin(0);
+        recorder::Start();
+        kRendererTable[0](&view->record, nullptr, object.finish());
+        recorder::Stop();
+        EXPECT_EQ(recorder::Count("ZqGBeaconHorizontalSector"), 1u);
+        EXPECT_EQ(recorder::Count("ZqGBeaconVerticalSector"), c.verticalCalls);
+        EXPECT_EQ(recorder::Count("gluSphere"), c.spheres);
+        if (c.spheres != 0) {
+            EXPECT_EQ(recorder::Count("gluSphere", {5, 4, 4}), 1u);
+        }
+    }
+}
+
+TEST_F(LightPointTest, TheFrameTimeGoesToTheFlashUnchanged)
+{
+    static const float identity[12] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
+    view->ops.SetRenderMode(&view->record, 1);
+    for (int32_t time : {0, -700, 1234567, INT32_MAX, INT32_MIN}) {
+        SCOPED_TRACE(time);
+        view->ops.BeginView(&view->record, time, identity, 0);
+        recorder::Start();
+        kRendererTable[0](&view->record, nullptr, object.finish());
+        recorder::Stop();
+        ASSERT_EQ(recorder::Count("ZqGBeaconFlash"), 1u);
+        EXPECT_EQ(recorder::CallsNamed("ZqGBeaconFlash")[0].args, std::vector<double>{static_cast<double>(time)});
+    }
+}
+
+TEST_F(LightPointTest, SectorsSeeTheEyeAndThePointWhereTheyAre)
+{
+    uint32_t at = object.vertex(2, -1, 5);
+    object.lightPoints[0].vertexIndex = at;
+    object.lightPoints[0].size = 4;
+    // From the point, the eye at (12, 4, 15) lies 10, 5, 10 away. Narrow
+    // sectors around that direction see no other eye or point.
+    *sector(true) = {static_cast<float>(std::atan2(10.0, 10.0)), 0.02f};
+    *sector(false) = {static_cast<float>(std::atan2(5.0, std::sqrt(200.0))), 0.02f};
+    const float eye[3] = {12, 4, 15};
+    std::memcpy(object.eye, eye, sizeof eye);
+    Image image = draw(0, 1, object.finish());
+    EXPECT_TRUE(Near(image.at(34, 31), {255, 255, 0}, 3));
+
+    const float others[][3] = {{0, 0, 0}, {4, 12, 15}, {12, 4, 5}, {12, -4, 15}};
+    for (const auto& other : others) {
+        SCOPED_TRACE(testing::Message() << other[0] << ", " << other[1] << ", " << other[2]);
+        std::memcpy(object.eye, other, sizeof other);
+        view->begin(0);
+        recorder::Start();
+        kRendererTable[0](&view->record, nullptr, object.finish());
+        recorder::Stop();
+        EXPECT_EQ(recorder::Count("gluSphere"), 0u);
+    }
+}
+
+TEST_F(LightPointTest, PointsSwitchLightingOffAndLeaveTexturingAsThePolygonLeftIt)
+{
+    HostImage image(2, 2, 32, 0xFF, 0xFF00, 0xFF0000);
+    DefineTexture(image, 4, ZQGD_TEXTURE_MODULATE);
+    TexturedWhite(1, 4);
+    object.square(5, 5, 1);
+    for (int renderer : {4, 6, 8, 10}) {
+        SCOPED_TRACE(renderer);
+        view->ops.SetRenderMode(&view->record, ModeOf(renderer));
+        view->begin(0);
+        recorder::Start();
+        kRendererTable[renderer](&view->record, nullptr, object.finish());
+        recorder::Stop();
+        std::vector<std::string> names = recorder::Names();
+        auto end = std::find(names.begin(), names.end(), "glEnd");
+        ASSERT_NE(end, names.end());
+        EXPECT_NE(std::find(end, names.end(), "glDisable"), names.end()) << "lighting off after the polygon";
+        EXPECT_EQ(recorder::Count("glDisable", {GL_LIGHTING}), 1u);
+        EXPECT_EQ(channel.state()->lightingEnabled, 0);
+        EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
+        EXPECT_EQ(recorder::Count("glDisable", {GL_TEXTURE_2D}), 0u);
+        EXPECT_EQ(channel.state()->textureEnabled, 1);
+        EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
+    }
+}
+
+TEST_F(LightPointTest, EveryRendererDrawsThePointsUnderTheObjectMatrix)
+{
+    object.square(5, 5, 1);
+    object.matrix[3] = 4;
+    for (int renderer = 0; renderer < kRendererCount; ++renderer) {
+        for (bool preLit : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "renderer " << renderer << (preLit ? " pre-lit" : " lit"));
+            view->ops.SetRenderMode(&view->record, ModeOf(renderer));
+            view->begin(0);
+            recorder::Start();
+            kRendererTable[renderer](&view->record, nullptr, object.finish(preLit));
+            recorder::Stop();
+            std::vector<std::string> names = recorder::Names();
+            auto multiplied = std::find(names.begin(), names.end(), "glMultMatrixf");
+            auto sphere = std::find(names.begin(), names.end(), "gluSphere");
+            ASSERT_NE(sphere, names.end());
+            EXPECT_LT(multiplied, sphere);
+            EXPECT_EQ(std::count(sphere, names.end(), "glPopMatrix"), 2) << "the point's and the object's";
+            std::vector<double> shading;
+            for (const GlCall& call : recorder::CallsNamed("glShadeModel")) shading.push_back(call.args[0]);
+            const std::vector<double> bracket = {GL_FLAT, GL_SMOOTH};
+            EXPECT_EQ(shading, renderer >= 8 ? bracket : std::vector<double>());
+        }
     }
 }
 
