@@ -5,10 +5,6 @@
 
 namespace {
 
-// The id that BeginView and every change of the stores leave in the cache,
-// with no entry.
-constexpr int32_t kResetId = -1;
-
 void SwitchTexturing(ChannelState* state, bool on) { SwitchCapability(state->textureEnabled, GL_TEXTURE_2D, on); }
 
 void SwitchAlphaTest(ChannelState* state, bool on) { SwitchCapability(state->alphaTestEnabled, GL_ALPHA_TEST, on); }
@@ -38,16 +34,11 @@ TextureEntry* Untextured(ChannelState* state, ViewState* view)
 // returns through the cached flags: an outline renderer may have switched
 // texturing off since, and the hit must still draw textured. When nothing
 // changed that costs two flag comparisons and no GL call.
-//
-// A reset cache holds id -1 without an entry, which is also what a failed
-// request for id -1 leaves. That state is never taken as a hit: otherwise a
-// texture under id -1 would be drawn untextured from the start of every
-// frame. A missing texture -1 is therefore asked for again on each request.
 TextureEntry* SelectTexture(ChannelRecord* channel, ChannelState* state, ViewState* view,
                             const MaterialEntry* material)
 {
     int32_t id = material->textured ? material->textureId : 0;
-    if (id == view->lastTextureId && (view->lastTexture != nullptr || id != kResetId)) {
+    if (id == view->lastTextureId) {
         TextureEntry* cached = view->lastTexture;
         if (cached != nullptr) {
             SwitchTexturing(state, true);
