@@ -674,7 +674,7 @@ TEST_F(TextureTest, TextureMapsOfSidesAtTheirBounds)
         uint32_t width, height, bits, storedWidth, storedHeight;
     };
     for (Case c : {Case{1, 1, 32, 1, 1}, Case{1, 1, 24, 1, 1}, Case{5, 3, 24, 4, 2}, Case{65, 33, 24, 64, 32},
-                   Case{63, 31, 32, 32, 16}, Case{1, 64, 32, 1, 64}, Case{side, 1, 32, side, 1},
+                   Case{63, 31, 32, 32, 16}, Case{64, 33, 24, 64, 32}, Case{4, 3, 32, 4, 2}, Case{1, 64, 32, 1, 64}, Case{side, 1, 32, side, 1},
                    Case{side + 1, 1, 24, side, 1}}) {
         SCOPED_TRACE(testing::Message() << c.width << " x " << c.height << " x " << c.bits);
         HostImage image = c.bits == 32 ? Rgba(c.width, c.height) : HostImage(c.width, c.height, 24, 0xFF, 0xFF00, 0xFF0000);
