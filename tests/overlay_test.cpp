@@ -616,9 +616,9 @@ TEST_F(OverlayTest, CircleRadiusZeroAndUnsignedValues)
     EXPECT_EQ(recorder::Count("glVertex2f", {20, 30}), 36u);
     EXPECT_EQ(recorder::Count("glVertex2f"), 36u);
 
-    const uint32_t far[2] = {0x80000000u, 10};
+    const uint32_t distant[2] = {0x80000000u, 10};
     recorder::Start();
-    channel.ops.DrawCircle(&channel.record, 0x80000000u, far);
+    channel.ops.DrawCircle(&channel.record, 0x80000000u, distant);
     std::vector<GlCall> vertices = recorder::CallsNamed("glVertex2f");
     ASSERT_EQ(vertices.size(), 36u);
     EXPECT_NEAR(vertices[0].args[0], 2147483648.0, 1024);
