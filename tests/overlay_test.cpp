@@ -708,4 +708,27 @@ TEST_F(OverlayTest, FontIdsZeroNegativeAndAtTheEnds)
     EXPECT_EQ(MMLiveBlocks(), blocks);
 }
 
+// Points of lines, rectangles and polygons are signed: negative coordinates
+// lie left of and above the overlay, and GL clips what lies there. Corners
+// may come in either order.
+TEST_F(OverlayTest, NegativeCoordinatesAndReversedCorners)
+{
+    const int32_t from[2] = {-10, 40}, to[2] = {20, 40};
+    channel.ops.DrawLine(&channel.record, from, to);
+    const int32_t corner[2] = {-5, -5}, opposite[2] = {10, 10};
+    channel.ops.FillRectangle(&channel.record, corner, opposite);
+    const int32_t reversedFirst[2] = {60, 20}, reversedSecond[2] = {50, 10};
+    channel.ops.FillRectangle(&channel.record, reversedFirst, reversedSecond);
+    const int32_t triangle[6] = {40, -20, 40, 30, -20, -20};
+    channel.ops.FillPolygon(&channel.record, 3, triangle);
+    Image image = channel.drawn();
+    EXPECT_TRUE(LineAt(image, 2, 40, {255, 255, 255}, false)) << "the visible part of the line";
+    EXPECT_TRUE(Near(at(image, 2, 2), {255, 255, 255})) << "the rectangle reaching past the corner";
+    EXPECT_TRUE(Near(at(image, 12, 12), kBlack));
+    EXPECT_TRUE(Near(at(image, 55, 15), {255, 255, 255})) << "corners in reverse order";
+    EXPECT_TRUE(Near(at(image, 30, 2), {255, 255, 255})) << "the polygon reaching past the top";
+    EXPECT_TRUE(Near(at(image, 10, 20), kBlack)) << "outside the triangle";
+    EXPECT_TRUE(Near(at(image, 30, 30), kBlack));
+}
+
 }  // namespace
