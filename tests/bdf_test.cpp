@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "overlay/bdf_font.h"
+#include "support/scratch_folder.h"
 #include "zqgd/host.h"
 
 namespace {
@@ -100,6 +101,7 @@ TEST(BdfLoader, DroppedGlyphsNeverOverwriteOthers)
 {
     // 66 without a bitmap: its slot is handed to 67.
     Font reuse(kHeader + Glyph(65, "01\n02\n03\n") + "ENCODING 66\nENDCHAR\n" + Glyph(67, "04\n05\n06\n"));
+    ASSERT_NE(reuse.font, nullptr);
     EXPECT_EQ(reuse.font->glyphOffsets[66], kNoGlyph);
     EXPECT_EQ(reuse.font->glyphOffsets[67], 3);
 
@@ -107,6 +109,7 @@ TEST(BdfLoader, DroppedGlyphsNeverOverwriteOthers)
     // not the last one, so 67 must not be given 66's.
     Font middle(kHeader + Glyph(65, "01\n02\n03\n") + Glyph(66, "04\n05\n06\n") + "ENCODING 65\nENDCHAR\n" +
                 Glyph(67, "07\n08\n09\n"));
+    ASSERT_NE(middle.font, nullptr);
     EXPECT_EQ(middle.font->glyphOffsets[65], kNoGlyph);
     EXPECT_EQ(middle.rows(66), (std::vector<int>{6, 5, 4}));
     EXPECT_EQ(middle.rows(67), (std::vector<int>{9, 8, 7}));
@@ -135,15 +138,19 @@ TEST(BdfLoader, RepeatedDropsNeverRunPastTheStore)
 TEST(BdfLoader, InvalidDigitsDropOrCutTheGlyph)
 {
     Font first(kHeader + Glyph(65, "gg\n02\n03\n") + Glyph(66, "01\n02\n03\n"));
+    ASSERT_NE(first.font, nullptr);
     EXPECT_EQ(first.font->glyphOffsets[65], kNoGlyph);
     EXPECT_EQ(first.font->glyphOffsets[66], 0) << "the dropped glyph's slot is reused";
     Font third(kHeader + Glyph(65, "01\n02\nzz\n"));
+    ASSERT_NE(third.font, nullptr);
     EXPECT_EQ(third.rows(65), (std::vector<int>{0, 2, 1})) << "rows read before the bad one stay";
     Font single(kHeader + Glyph(65, "F\n1\n\n"));
+    ASSERT_NE(single.font, nullptr);
     // The third row token is missing in place: the next token, ENDCHAR, is
     // not hexadecimal, so the glyph keeps its first two rows.
     EXPECT_EQ(single.rows(65), (std::vector<int>{0, 1, 0x0F}));
     Font ended(kHeader + "ENCODING 65 BITMAP 01");
+    ASSERT_NE(ended.font, nullptr);
     EXPECT_EQ(ended.rows(65), (std::vector<int>{0, 0, 1})) << "a row missing at the end of the text";
     Font comment("COMMENT FONTBOUNDINGBOX 8 3\n" + Glyph(65, "01\n02\n03\n"));
     EXPECT_NE(comment.font, nullptr) << "keywords count wherever they stand";
@@ -172,7 +179,11 @@ TEST(BdfLoader, FilesThatCannotBeReadGiveNoFont)
 {
     EXPECT_EQ(LoadBdfFont("/nonexistent/6x12.bdf"), nullptr);
     EXPECT_EQ(LoadBdfFont("/"), nullptr);
-    std::string path = testing::TempDir() + "/tiny.bdf";
+    ScratchFolder folder("bdf-files");
+    std::string empty = folder / "empty.bdf";
+    std::ofstream(empty).close();
+    EXPECT_EQ(LoadBdfFont(empty.c_str()), nullptr) << "a file of length 0";
+    std::string path = folder / "tiny.bdf";
     std::ofstream(path) << kHeader << Glyph(65, "01\n02\n03\n");
     uint32_t blocks = MMLiveBlocks();
     for (uint32_t n : {1u, 2u}) {
@@ -183,8 +194,114 @@ TEST(BdfLoader, FilesThatCannotBeReadGiveNoFont)
     MMFailNthAllocation(0);
     BitmapFont* font = LoadBdfFont(path.c_str());
     ASSERT_NE(font, nullptr);
+    EXPECT_EQ(font->glyphOffsets[65], 0);
     MMfree(font);
-    std::remove(path.c_str());
+}
+
+// ---- Classes and bounds of the loader's inputs --------------------------------
+
+// Codes 0 and 255 are the ends of the table; codes outside it take no slot,
+// and a code that is no number reads as 0.
+TEST(BdfLoader, CodesZeroAnd255AreKeptAndCodesBeyondAreSkipped)
+{
+    Font font(kHeader + Glyph(0, "01\n02\n03\n") + Glyph(256, "0a\n0a\n0a\n") + Glyph(-1, "0b\n0b\n0b\n") +
+              "ENCODING 4294967296 BITMAP 0c 0c 0c ENDCHAR " + Glyph(255, "04\n05\n06\n") + Glyph(65, "07\n08\n09\n"));
+    ASSERT_NE(font.font, nullptr);
+    ASSERT_EQ(font.font->glyphOffsets[0], 0);
+    ASSERT_EQ(font.font->glyphOffsets[255], 3) << "the codes beyond the table took no slot";
+    ASSERT_EQ(font.font->glyphOffsets[65], 6);
+    EXPECT_EQ(font.rows(0), (std::vector<int>{3, 2, 1}));
+    EXPECT_EQ(font.rows(255), (std::vector<int>{6, 5, 4}));
+    EXPECT_EQ(font.rows(65), (std::vector<int>{9, 8, 7}));
+    for (int code = 1; code < 255; ++code) {
+        if (code != 65) {
+            EXPECT_EQ(font.font->glyphOffsets[code], kNoGlyph) << code;
+        }
+    }
+
+    Font named(kHeader + "ENCODING x BITMAP 0d 0e 0f ENDCHAR");
+    ASSERT_NE(named.font, nullptr);
+    ASSERT_EQ(named.font->glyphOffsets[0], 0);
+    EXPECT_EQ(named.rows(0), (std::vector<int>{15, 14, 13}));
+}
+
+// Rows take (width + 7) / 8 bytes; a cell of at most 256 bytes is accepted,
+// one byte more is refused; the block holds 256 cells and 519 bytes more.
+TEST(BdfLoader, BoundingBoxSizesAtTheirBounds)
+{
+    const struct {
+        const char* box;
+        int bytesPerGlyph;
+    } boxes[] = {{"1 1", 1},   {"8 1", 1},    {"9 1", 2},      {"1 3", 3},      {"8 256", 256},  {"9 128", 256},
+                 {"2048 1", 256}, {"8 257", 0}, {"9 129", 0}, {"2049 1", 0}, {"0 1", 0}, {"1 0", 0}, {"-1 1", 0}};
+    for (auto box : boxes) {
+        SCOPED_TRACE(box.box);
+        size_t bytes = MMLiveBytes();
+        Font font(std::string("FONTBOUNDINGBOX ") + box.box + "\nENCODING 7 BITMAP ff ENDCHAR");
+        if (box.bytesPerGlyph == 0) {
+            EXPECT_EQ(font.font, nullptr);
+            continue;
+        }
+        ASSERT_NE(font.font, nullptr);
+        EXPECT_EQ(font.font->bytesPerGlyph, box.bytesPerGlyph);
+        EXPECT_EQ(MMLiveBytes() - bytes, 256u * box.bytesPerGlyph + 519);
+        ASSERT_EQ(font.font->glyphOffsets[7], 0);
+        // The one row read is the top row, stored last.
+        int rowBytes = (font.font->glyphWidth + 7) / 8;
+        EXPECT_EQ(font.font->glyphBits[box.bytesPerGlyph - rowBytes], 0xFF);
+    }
+}
+
+// All 256 codes in cells of the largest size: the slots stay distinct up to
+// the last one, at 255 x 256, and every glyph keeps its own rows.
+TEST(BdfLoader, AFullTableOfTheLargestCells)
+{
+    std::string text = "FONTBOUNDINGBOX 16 128\n";
+    char row[8];
+    for (int code = 255; code >= 0; --code) {
+        text += "ENCODING " + std::to_string(code) + "\nBITMAP\n";
+        for (int r = 0; r < 128; ++r) {
+            std::snprintf(row, sizeof row, "%02x%02x\n", code, r);
+            text += row;
+        }
+        text += "ENDCHAR\n";
+    }
+    Font font(text);
+    ASSERT_NE(font.font, nullptr);
+    std::set<int> slots;
+    for (int code = 0; code < 256; ++code) {
+        ASSERT_NE(font.font->glyphOffsets[code], kNoGlyph) << code;
+        slots.insert(font.font->glyphOffsets[code]);
+    }
+    EXPECT_EQ(slots.size(), 256u);
+    EXPECT_EQ(font.font->glyphOffsets[255], 0);
+    EXPECT_EQ(font.font->glyphOffsets[0], 255 * 256) << "the last slot";
+    for (int code : {0, 1, 128, 254, 255}) {
+        std::vector<int> rows = font.rows(code);
+        ASSERT_EQ(rows.size(), 256u);
+        EXPECT_EQ(rows[0], code) << "bottom row first";
+        EXPECT_EQ(rows[1], 127);
+        EXPECT_EQ(rows[254], code);
+        EXPECT_EQ(rows[255], 0);
+    }
+}
+
+// The digits 0-9, a-f and A-F are the only ones; their neighbours in the
+// character set make the pair invalid. A pair reads at most two characters,
+// so what follows them in the token is not looked at.
+TEST(BdfLoader, HexDigitsAtTheEdgesOfTheirRanges)
+{
+    Font digits(kHeader + Glyph(65, "09\naf\nAF\n") + Glyph(66, "90\nfa\nFA\n") + Glyph(67, "123\n45z\n6\n"));
+    ASSERT_NE(digits.font, nullptr);
+    EXPECT_EQ(digits.rows(65), (std::vector<int>{0xAF, 0xAF, 0x09}));
+    EXPECT_EQ(digits.rows(66), (std::vector<int>{0xFA, 0xFA, 0x90}));
+    EXPECT_EQ(digits.rows(67), (std::vector<int>{0x06, 0x45, 0x12}));
+    for (const char* invalid : {"/0", ":0", "@0", "G0", "`0", "g0", "0/", "0:", "0G", "0g"}) {
+        Font font(kHeader + Glyph(65, std::string(invalid) + "\n02\n03\n") + Glyph(66, "04\n05\n06\n"));
+        ASSERT_NE(font.font, nullptr) << invalid;
+        EXPECT_EQ(font.font->glyphOffsets[65], kNoGlyph) << invalid;
+        EXPECT_EQ(font.font->glyphOffsets[66], 0) << invalid;
+    }
 }
 
 // An independent reading of a BDF file: the bounding box, whether it is a
@@ -228,7 +345,8 @@ TEST(BdfLoader, EveryFixedCellFontOfXfontsBaseLoadsExactly)
     FILE* list = popen("dpkg -L xfonts-base | grep 'pcf.gz$'", "r");
     ASSERT_NE(list, nullptr);
     char buffer[512];
-    std::string bdf = testing::TempDir() + "/converted.bdf";
+    ScratchFolder folder("bdf-xfonts");
+    std::string bdf = folder / "converted.bdf";
     int loaded = 0;
     while (std::fgets(buffer, sizeof buffer, list) != nullptr) {
         std::string pcf = buffer;
@@ -264,7 +382,6 @@ TEST(BdfLoader, EveryFixedCellFontOfXfontsBaseLoadsExactly)
         MMfree(font);
     }
     pclose(list);
-    std::remove(bdf.c_str());
     EXPECT_GT(loaded, 300);
 }
 

@@ -21,6 +21,9 @@ struct Converted {
     ~Converted() { ZqFDestroyBitmap(&bitmap); }
     std::vector<int> at(uint32_t x, uint32_t y) const
     {
+        // A failed construction or conversion was reported above; there is
+        // nothing to read.
+        if (bitmap.pixels == nullptr) return {};
         const auto* p = static_cast<const uint8_t*>(bitmap.pixels) + y * bitmap.bytesPerLine + x * 4;
         return {p[0], p[1], p[2], p[3]};
     }
@@ -231,6 +234,44 @@ TEST(Bitmap, GrowingInterpolatesAndKeepsFlatAreas)
     EXPECT_EQ(ZqFScaleBitmap(&two.bitmap, &failed), 1);
     EXPECT_EQ(failed.pixels, nullptr);
     EXPECT_EQ(MMLiveBlocks(), blocks);
+}
+
+// One pixel at either end of a scale: shrinking to 1 x 1 averages the whole
+// image, growing from 1 x 1 repeats its one colour.
+TEST(Bitmap, ScalingToAndFromOnePixel)
+{
+    Bitmap single{};
+    ASSERT_EQ(ZqFConstructBitmap(&single, 1, 1, 32, 0xFF, 0xFF00, 0xFF0000, 0, 0), 0);
+    EXPECT_EQ(single.bytesPerLine, 4u);
+    EXPECT_EQ(single.bytesPerPixel, 4u);
+    ZqFDestroyBitmap(&single);
+
+    HostImage checker(4, 2, 24, 0xFF0000, 0xFF00, 0xFF);
+    for (uint32_t x = 0; x < 4; ++x)
+        for (uint32_t y = 0; y < 2; ++y) checker.set(x, y, (x + y) % 2 ? 0xFFFFFF : 0x000000);
+    Bitmap one{};
+    one.width = 1;
+    one.height = 1;
+    ASSERT_EQ(ZqFScaleBitmap(&checker.bitmap, &one), 0);
+    {
+        Converted average(one);
+        for (int channel = 0; channel < 3; ++channel) EXPECT_NEAR(average.at(0, 0)[channel], 128, 1) << channel;
+    }
+    ZqFDestroyBitmap(&one);
+
+    HostImage dot(1, 1, 32, 0xFF, 0xFF00, 0xFF0000);
+    dot.set(0, 0, 0x00C08040);
+    Bitmap grown{};
+    grown.width = 4;
+    grown.height = 3;
+    ASSERT_EQ(ZqFScaleBitmap(&dot.bitmap, &grown), 0);
+    {
+        Converted flat(grown);
+        for (uint32_t y = 0; y < 3; ++y)
+            for (uint32_t x = 0; x < 4; ++x)
+                EXPECT_EQ(flat.at(x, y), (std::vector<int>{0x40, 0x80, 0xC0, 255})) << x << "," << y;
+    }
+    ZqFDestroyBitmap(&grown);
 }
 
 }  // namespace

@@ -441,7 +441,9 @@ TEST_F(TextureTest, BackdropIsStoredBottomRowFirstWithNormalisedAngles)
     image.set(0, 1, 0x123456);  // first pixel of the host's last row
     uint32_t blocks = MMLiveBlocks();
     TextureDefinition definition = Definition(image.bitmap, ZQGD_DEFINE_BACKDROP);
-    const float angles[][2] = {{-1.0f, 5.2831855f}, {7.0f, 0.7168145f}, {-7.0f, 5.566371f}, {6.2831855f, 6.2831855f}};
+    const float angles[][2] = {{-1.0f, 5.2831855f}, {7.0f, 0.7168145f},        {-7.0f, 5.566371f},
+                               {6.2831855f, 6.2831855f}, {0.0f, 0.0f}, {-6.2831855f, 6.2831855f},
+                               {12.566371f, 0.0f}};
     for (const auto& angle : angles) {
         definition.horizontalAngle = angle[0];
         definition.verticalAngle = angle[0];
@@ -596,6 +598,332 @@ TEST_F(TextureTest, OperationOneDeletesATextureMap)
     EXPECT_EQ(channel.ops.DefineTexture(&channel.record, 9, &deletion, 1), 0);
     EXPECT_EQ(Texture(channel, 9), nullptr);
     EXPECT_FALSE(glIsTexture(name) || glIsList(name));
+}
+
+// ---- Classes and bounds of the definitions' values ---------------------------
+
+// The GL state of the texture that SelectTexture binds for the id, on either
+// realisation path.
+struct BoundState {
+    GLint minFilter = 0, magFilter = 0, wrapS = 0, wrapT = 0, environment = 0;
+};
+
+BoundState Bound(TestChannel& channel, TestView& view, int32_t id)
+{
+    view.begin(0);
+    MaterialEntry material = Textured(id);
+    EXPECT_NE(SelectTexture(&channel.record, channel.state(), view.state(), &material), nullptr) << id;
+    BoundState state;
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &state.minFilter);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &state.magFilter);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &state.wrapS);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &state.wrapT);
+    glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &state.environment);
+    return state;
+}
+
+// Each named bit on its own and together; every other bit is ignored, so
+// all of them set behave as none, and all bits set as the named ones.
+TEST_F(TextureTest, TextureMapsTakeOnlyTheNamedFlagBits)
+{
+    TestChannel channel;
+    ASSERT_EQ(channel.open(), 0);
+    TestView view(channel, 0, 0, 64, 48);
+    HostImage image = Rgba(8, 8);
+    const uint32_t named = 0xCE1;
+    struct Case {
+        uint32_t flags;
+        GLint min, mag, wrapS, wrapT, environment;
+    };
+    for (Case c : {Case{0x000, GL_NEAREST, GL_NEAREST, GL_REPEAT, GL_REPEAT, GL_DECAL},
+                   Case{~named, GL_NEAREST, GL_NEAREST, GL_REPEAT, GL_REPEAT, GL_DECAL},
+                   Case{0x001, GL_NEAREST, GL_NEAREST, GL_REPEAT, GL_REPEAT, GL_MODULATE},
+                   Case{0x400, GL_NEAREST, GL_NEAREST, GL_CLAMP, GL_REPEAT, GL_DECAL},
+                   Case{0x800, GL_NEAREST, GL_NEAREST, GL_REPEAT, GL_CLAMP, GL_DECAL},
+                   Case{0x040, GL_LINEAR, GL_LINEAR, GL_REPEAT, GL_REPEAT, GL_DECAL},
+                   Case{0x060, GL_LINEAR_MIPMAP_NEAREST, GL_LINEAR, GL_REPEAT, GL_REPEAT, GL_DECAL},
+                   Case{0x020, GL_NEAREST_MIPMAP_NEAREST, GL_LINEAR, GL_REPEAT, GL_REPEAT, GL_DECAL},
+                   Case{0x0A0, GL_NEAREST_MIPMAP_LINEAR, GL_LINEAR, GL_REPEAT, GL_REPEAT, GL_DECAL},
+                   Case{0xFFFFFFFF, GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR, GL_CLAMP, GL_CLAMP, GL_MODULATE}}) {
+        SCOPED_TRACE(testing::Message() << std::hex << c.flags);
+        TextureDefinition definition = Definition(image.bitmap, ZQGD_DEFINE_TEXTURE, c.flags);
+        ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 9, &definition, 1), 0);
+        BoundState state = Bound(channel, view, 9);
+        EXPECT_EQ(state.minFilter, c.min);
+        EXPECT_EQ(state.magFilter, c.mag);
+        EXPECT_EQ(state.wrapS, c.wrapS);
+        EXPECT_EQ(state.wrapT, c.wrapT);
+        EXPECT_EQ(state.environment, c.environment);
+    }
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+// Sides of 1, sides one above and one below a power of two, and the largest
+// side GL takes: each becomes the largest power of two not above it, and
+// what is drawn shows the image.
+TEST_F(TextureTest, TextureMapsOfSidesAtTheirBounds)
+{
+    TestChannel channel(64, 64);
+    ASSERT_EQ(channel.open(), 0);
+    TestView view(channel, 0, 0, 64, 64);
+    GLint largest = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
+    ASSERT_GE(largest, 64);
+    const auto side = static_cast<uint32_t>(largest);
+    struct Case {
+        uint32_t width, height, bits, storedWidth, storedHeight;
+    };
+    for (Case c : {Case{1, 1, 32, 1, 1}, Case{1, 1, 24, 1, 1}, Case{5, 3, 24, 4, 2}, Case{65, 33, 24, 64, 32},
+                   Case{63, 31, 32, 32, 16}, Case{64, 33, 24, 64, 32}, Case{4, 3, 32, 4, 2}, Case{1, 64, 32, 1, 64}, Case{side, 1, 32, side, 1},
+                   Case{side + 1, 1, 24, side, 1}}) {
+        SCOPED_TRACE(testing::Message() << c.width << " x " << c.height << " x " << c.bits);
+        HostImage image = c.bits == 32 ? Rgba(c.width, c.height) : HostImage(c.width, c.height, 24, 0xFF, 0xFF00, 0xFF0000);
+        // Left half red, right half blue.
+        for (uint32_t y = 0; y < c.height; ++y)
+            for (uint32_t x = 0; x < c.width; ++x) image.set(x, y, 2 * x < c.width || c.width == 1 ? 0xFF : 0xFF0000);
+        TextureDefinition definition = Definition(image.bitmap, ZQGD_DEFINE_TEXTURE);
+        ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 4, &definition, 1), 0);
+        TextureEntry* entry = Texture(channel, 4);
+        ASSERT_NE(entry, nullptr);
+        EXPECT_EQ(entry->image.width, c.storedWidth);
+        EXPECT_EQ(entry->image.height, c.storedHeight);
+        EXPECT_EQ(entry->ownsPixels, c.storedWidth == c.width && c.storedHeight == c.height && c.bits == 32 ? 0 : 1);
+        DrawTexturedSquare(channel, view, Textured(4));
+        GLint uploaded = 0;
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &uploaded);
+        EXPECT_EQ(uploaded, static_cast<GLint>(c.storedWidth));
+        Image drawn = channel.drawn();
+        EXPECT_TRUE(Near(drawn.at(4, 32), {255, 0, 0}, 2));
+        EXPECT_TRUE(Near(drawn.at(60, 32), c.width == 1 ? Rgb{255, 0, 0} : Rgb{0, 0, 255}, 2));
+        channel.ops.DeleteTexture(&channel.record, 4);
+    }
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+// A component keys up to 255; above 255, also as an unsigned value that
+// would be negative as a signed one, the texture has no transparent colour.
+TEST_F(TextureTest, TransparentColourComponentsUpTo255)
+{
+    TestChannel channel;
+    ASSERT_EQ(channel.open(), 0);
+    struct Case {
+        uint32_t red, green, blue;
+        int transparentTexel;  // -1: none
+    };
+    for (Case c : {Case{0, 0, 0, 0}, Case{255, 255, 255, 1}, Case{255, 0, 0, 2}, Case{0, 255, 0, 3},
+                   Case{0, 0, 255, 4}, Case{256, 0, 0, -1}, Case{0, 256, 0, -1}, Case{0, 0, 256, -1},
+                   Case{0xFFFFFFFF, 0, 0, -1}, Case{0, 0xFFFFFFFF, 0, -1}, Case{0, 0, 0x80000000, -1}}) {
+        SCOPED_TRACE(testing::Message() << c.red << ", " << c.green << ", " << c.blue);
+        HostImage image(8, 1, 24, 0xFF, 0xFF00, 0xFF0000);
+        const uint32_t colours[8] = {0x000000, 0xFFFFFF, 0x0000FF, 0x00FF00, 0xFF0000, 0x808080, 0x0000FE, 0x010000};
+        for (uint32_t x = 0; x < 8; ++x) image.set(x, 0, colours[x]);
+        TextureDefinition definition = Definition(image.bitmap, ZQGD_DEFINE_TEXTURE, 0, c.red, c.green, c.blue);
+        ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 3, &definition, 1), 0);
+        TextureEntry* entry = Texture(channel, 3);
+        ASSERT_NE(entry, nullptr);
+        ASSERT_EQ(entry->image.width, 8u);
+        EXPECT_EQ(entry->hasTransparency, c.transparentTexel >= 0 ? 1 : 0);
+        EXPECT_EQ(entry->keyRed, c.red);
+        EXPECT_EQ(entry->keyGreen, c.green);
+        EXPECT_EQ(entry->keyBlue, c.blue);
+        const auto* texels = static_cast<const uint8_t*>(entry->image.pixels);
+        for (int x = 0; x < 8; ++x) EXPECT_EQ(texels[4 * x + 3], x == c.transparentTexel ? 0 : 255) << "texel " << x;
+    }
+}
+
+// Operation values other than 0, 1 and 2, also those that agree with one of
+// them in their low byte, touch neither store and return 0.
+TEST_F(TextureTest, AnIdIsLeftAloneByUnknownOperations)
+{
+    TestChannel channel;
+    ASSERT_EQ(channel.open(), 0);
+    HostImage image = Rgba(8, 8);
+    TextureDefinition texture = Definition(image.bitmap, ZQGD_DEFINE_TEXTURE);
+    TextureDefinition backdrop = Definition(image.bitmap, ZQGD_DEFINE_BACKDROP);
+    ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 5, &texture, 1), 0);
+    ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 6, &backdrop, 1), 0);
+    TextureEntry* textureEntry = Texture(channel, 5);
+    TextureEntry* backdropEntry = Backdrop(channel, 6);
+    ASSERT_NE(textureEntry, nullptr);
+    ASSERT_NE(backdropEntry, nullptr);
+    GLuint name = textureEntry->glName;
+    uint32_t blocks = MMLiveBlocks();
+    for (int32_t operation : {-1, 3, 4, 0x100, 0x101, 0x102, INT32_MAX, INT32_MIN}) {
+        SCOPED_TRACE(operation);
+        TextureDefinition other = Definition(image.bitmap, operation);
+        for (int32_t id : {5, 6, 7}) {
+            for (uint32_t newImage : {0u, 1u}) EXPECT_EQ(channel.ops.DefineTexture(&channel.record, id, &other, newImage), 0);
+        }
+        EXPECT_EQ(Texture(channel, 5), textureEntry);
+        EXPECT_EQ(textureEntry->glName, name);
+        EXPECT_EQ(Backdrop(channel, 6), backdropEntry);
+        EXPECT_EQ(Texture(channel, 7), nullptr);
+        EXPECT_EQ(Backdrop(channel, 7), nullptr);
+        EXPECT_EQ(MMLiveBlocks(), blocks);
+    }
+    // Operation 1 of an id that names nothing changes nothing either.
+    TextureDefinition deletion = Definition(image.bitmap, ZQGD_DELETE_TEXTURE);
+    EXPECT_EQ(channel.ops.DefineTexture(&channel.record, 7, &deletion, 1), 0);
+    EXPECT_EQ(MMLiveBlocks(), blocks);
+    EXPECT_EQ(channel.ops.DefineTexture(&channel.record, 6, &deletion, 0), 0) << "whatever newImage says";
+    EXPECT_EQ(Backdrop(channel, 6), nullptr);
+}
+
+// Id 0 is refused: a material's id 0 means no texture, and the host's list
+// promises nothing for key 0. Negative ids and the ends of the range are
+// ordinary ids of both kinds. Id -1 is the value a new frame's cache holds:
+// asked for first in a frame it is a hit on nothing, and it binds once
+// another id was asked for in between.
+TEST_F(TextureTest, AnIdOfAnySignButZero)
+{
+    TestChannel channel;
+    ASSERT_EQ(channel.open(), 0);
+    TestView view(channel, 0, 0, 64, 48);
+    HostImage image = Rgba(8, 8);
+    TextureDefinition texture = Definition(image.bitmap, ZQGD_DEFINE_TEXTURE);
+    TextureDefinition backdrop = Definition(image.bitmap, ZQGD_DEFINE_BACKDROP);
+    uint32_t blocks = MMLiveBlocks();
+    EXPECT_EQ(channel.ops.DefineTexture(&channel.record, 0, &texture, 1), 1);
+    EXPECT_EQ(channel.ops.DefineTexture(&channel.record, 0, &backdrop, 1), 1);
+    EXPECT_EQ(MMLiveBlocks(), blocks);
+    for (int32_t id : {-1, -2, INT32_MIN, INT32_MAX}) {
+        SCOPED_TRACE(id);
+        ASSERT_EQ(channel.ops.DefineTexture(&channel.record, id, &texture, 1), 0);
+        TextureEntry* entry = Texture(channel, id);
+        ASSERT_NE(entry, nullptr);
+        EXPECT_EQ(entry->id, id);
+        EXPECT_EQ(entry->kind, ZQGD_DEFINE_TEXTURE);
+        view.begin(0);
+        MaterialEntry material = Textured(id), plain{};
+        if (id == -1) {
+            EXPECT_EQ(SelectTexture(&channel.record, channel.state(), view.state(), &material), nullptr);
+            SelectTexture(&channel.record, channel.state(), view.state(), &plain);
+        }
+        EXPECT_EQ(SelectTexture(&channel.record, channel.state(), view.state(), &material), entry);
+        EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
+        ASSERT_EQ(channel.ops.DefineTexture(&channel.record, id, &backdrop, 1), 0);
+        EXPECT_EQ(Texture(channel, id), nullptr);
+        ASSERT_NE(Backdrop(channel, id), nullptr);
+        EXPECT_EQ(Backdrop(channel, id)->kind, ZQGD_DEFINE_BACKDROP);
+        channel.ops.DeleteTexture(&channel.record, id);
+        EXPECT_EQ(Backdrop(channel, id), nullptr);
+    }
+    EXPECT_EQ(MMLiveBlocks(), blocks);
+}
+
+// newImage is a flag: any nonzero value, also one whose low byte is 0,
+// brings a new image; 0 keeps the stored one.
+TEST_F(TextureTest, TextureMapsTakeANewImageForAnyNonzeroFlag)
+{
+    TestChannel channel;
+    ASSERT_EQ(channel.open(), 0);
+    HostImage first = Rgba(8, 8), second = Rgba(4, 4);
+    for (int32_t operation : {ZQGD_DEFINE_TEXTURE, ZQGD_DEFINE_BACKDROP}) {
+        for (uint32_t newImage : {0u, 1u, 2u, 0x100u, 0x80000000u}) {
+            SCOPED_TRACE(testing::Message() << operation << " " << newImage);
+            TextureDefinition definition = Definition(first.bitmap, operation);
+            ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 3, &definition, 1), 0);
+            definition = Definition(second.bitmap, operation);
+            ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 3, &definition, newImage), 0);
+            TextureEntry* entry = operation == ZQGD_DEFINE_TEXTURE ? Texture(channel, 3) : Backdrop(channel, 3);
+            ASSERT_NE(entry, nullptr);
+            EXPECT_EQ(entry->image.width, newImage != 0 ? 4u : 8u);
+        }
+    }
+}
+
+// The whole matrix is kept unless it is the identity; a matrix that differs
+// from it in one place only, off the diagonal or in the third row, is not.
+TEST_F(TextureTest, TextureMapsKeepTheirWholeMatrix)
+{
+    TestChannel channel;
+    ASSERT_EQ(channel.open(), 0);
+    HostImage image = Rgba(8, 8);
+    TextureDefinition definition = Definition(image.bitmap, ZQGD_DEFINE_TEXTURE);
+    ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 2, &definition, 1), 0);
+    ASSERT_NE(Texture(channel, 2), nullptr);
+    EXPECT_EQ(Texture(channel, 2)->matrixIsIdentity, 1);
+    const float general[9] = {0.5f, 2, 0.25f, -1, 0.75f, 3, 0.125f, -4, 5};
+    std::memcpy(definition.textureMatrix, general, sizeof general);
+    ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 2, &definition, 0), 0);
+    TextureEntry* entry = Texture(channel, 2);
+    EXPECT_EQ(entry->matrixIsIdentity, 0);
+    for (int i = 0; i < 9; ++i) EXPECT_EQ(entry->textureMatrix[i], general[i]) << i;
+    for (int place : {1, 2, 3, 5, 6, 7, 8}) {
+        float matrix[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+        matrix[place] += 0.5f;
+        std::memcpy(definition.textureMatrix, matrix, sizeof matrix);
+        ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 2, &definition, 1), 0);
+        entry = Texture(channel, 2);
+        ASSERT_NE(entry, nullptr);
+        EXPECT_EQ(entry->matrixIsIdentity, 0) << place;
+        EXPECT_EQ(entry->textureMatrix[place], matrix[place]) << place;
+    }
+    const float identity[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+    std::memcpy(definition.textureMatrix, identity, sizeof identity);
+    ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 2, &definition, 0), 0);
+    EXPECT_EQ(Texture(channel, 2)->matrixIsIdentity, 1) << "a parameter-only definition sets it back";
+}
+
+// The material's textured flag counts when nonzero; a callback result other
+// than 0 means no texture; a callback that defines a backdrop gives none.
+TEST_F(TextureTest, SelectTextureFlagsAndCallbackResults)
+{
+    static int32_t result = 0, operation = ZQGD_DEFINE_TEXTURE, calls = 0;
+    static HostImage* supplied = nullptr;
+    HostImage image = Rgba(8, 8);
+    supplied = &image;
+    TestChannel channel;
+    ASSERT_EQ(channel.open(), 0);
+    TestView view(channel, 0, 0, 64, 48);
+    channel.state()->textureLoad = [](int32_t, TextureDefinition* definition) -> int32_t {
+        ++calls;
+        *definition = Definition(supplied->bitmap, operation);
+        return result;
+    };
+    auto select = [&](MaterialEntry material) {
+        view.begin(0);
+        return SelectTexture(&channel.record, channel.state(), view.state(), &material);
+    };
+    for (int32_t failure : {1, -1, 2, INT32_MIN}) {
+        SCOPED_TRACE(failure);
+        result = failure;
+        EXPECT_EQ(select(Textured(20)), nullptr);
+        EXPECT_EQ(Texture(channel, 20), nullptr);
+    }
+    result = 0;
+    operation = ZQGD_DEFINE_BACKDROP;
+    EXPECT_EQ(select(Textured(21)), nullptr);
+    EXPECT_NE(Backdrop(channel, 21), nullptr) << "the callback's backdrop is defined";
+    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+
+    operation = ZQGD_DEFINE_TEXTURE;
+    calls = 0;
+    MaterialEntry flagged = Textured(22);
+    for (int32_t flag : {1, 2, -1}) {
+        flagged.textured = flag;
+        EXPECT_NE(select(flagged), nullptr) << flag;
+        EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
+    }
+    EXPECT_EQ(calls, 1) << "defined once, then found";
+    flagged.textured = 0;
+    EXPECT_EQ(select(flagged), nullptr);
+    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+    EXPECT_EQ(select(Textured(0)), nullptr) << "id 0 is no texture";
+    EXPECT_EQ(calls, 1);
+
+    // Alpha testing follows the bound texture's transparency.
+    HostImage keyed = Rgba(8, 8);
+    TextureDefinition definition = Definition(keyed.bitmap, ZQGD_DEFINE_TEXTURE, ZQGD_TEXTURE_MODULATE, 0, 0, 0);
+    ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 23, &definition, 1), 0);
+    ASSERT_EQ(Texture(channel, 23)->hasTransparency, 1);
+    EXPECT_NE(select(Textured(23)), nullptr);
+    EXPECT_TRUE(glIsEnabled(GL_ALPHA_TEST));
+    EXPECT_NE(select(Textured(22)), nullptr);
+    EXPECT_FALSE(glIsEnabled(GL_ALPHA_TEST));
+    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
+    channel.state()->textureLoad = nullptr;
+    EXPECT_EQ(select(Textured(24)), nullptr) << "no callback, no texture";
 }
 
 class BackdropTest : public TextureTest {
