@@ -762,6 +762,32 @@ TEST_F(ChannelTest, EndFrameSwapsOnlyDoubleBufferedChannels)
     EXPECT_TRUE(Near(twice.front().at(31, 31), {255, 0, 0}));
 }
 
+// The record's buffer mode decides at every end of frame: above 1, compared
+// unsigned, swaps; 0 and 1 do not. A single-buffered channel with the
+// cursor shown draws it and neither swaps nor flushes.
+TEST_F(ChannelTest, EndFrameSwapsForEveryBufferModeAbove1)
+{
+    TestChannel channel(32, 32, 2);
+    ASSERT_EQ(channel.open(), 0);
+    for (uint32_t mode : {0u, 1u, 2u, 3u, 0x80000000u, 0xFFFFFFFFu}) {
+        channel.record.bufferMode = mode;
+        recorder::Start();
+        EXPECT_EQ(channel.ops.EndFrame(&channel.record), 0);
+        EXPECT_EQ(recorder::Count("SwapBuffers"), mode > 1 ? 1u : 0u) << "buffer mode " << mode;
+        recorder::Stop();
+    }
+    channel.record.bufferMode = 2;
+
+    TestChannel single(32, 32, 1);
+    ASSERT_EQ(single.open(), 0);
+    single.ops.SetCursorVisible(&single.record, 1);
+    recorder::Start();
+    EXPECT_EQ(single.ops.EndFrame(&single.record), 0);
+    EXPECT_GT(recorder::Count("glBegin"), 0u) << "the cursor is drawn";
+    EXPECT_EQ(recorder::Count("SwapBuffers"), 0u);
+    EXPECT_EQ(recorder::Count("glFlush") + recorder::Count("glFinish"), 0u);
+}
+
 // The host binds the table by slot: each slot of the host's copy runs its
 // own operation, seen by what it does.
 TEST_F(ChannelTest, EverySlotOfTheHostsTableRunsItsOperation)
