@@ -351,6 +351,26 @@ TEST_F(ChannelTest, EightBitFormatsGetTheSamePaletteUntilClose)
     EXPECT_EQ(Holdings{}, before);
 }
 
+// Without a palette (any depth but 8) reselecting selects and realises
+// nothing, and still makes the channel current.
+TEST_F(ChannelTest, ReselectingWithoutAPaletteSelectsNothing)
+{
+    for (const PIXELFORMATDESCRIPTOR& format : {Rgb565(true), Rgb32(true), Format(24, true, 8, 16, 8, 8, 8, 0)}) {
+        SCOPED_TRACE(static_cast<int>(format.cColorBits));
+        InstallFormats({format});
+        TestChannel channel(16, 16), other(16, 16);
+        ASSERT_EQ(channel.open(), 0);
+        ASSERT_EQ(other.open(), 0);
+        HDC dc = channel.state()->deviceContext;
+        ASSERT_EQ(channel.state()->palette, nullptr);
+        HPALETTE selected = ZqGetSelectedPalette(dc);
+        EXPECT_EQ(channel.ops.SelectChannelPalette(&channel.record), 0);
+        EXPECT_EQ(ZqGetSelectedPalette(dc), selected);
+        EXPECT_EQ(ZqGetRealizeCount(dc), 0);
+        EXPECT_EQ(currentChannel, channel.state());
+    }
+}
+
 TEST_F(ChannelTest, ContextStartsInTheDriversInitialState)
 {
     TestChannel channel;
