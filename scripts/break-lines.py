@@ -12,6 +12,11 @@ and blank lines are skipped. The break is applied in place, the build folder
 is rebuilt, the tests matching the regex run, and the file is restored
 whatever happens (also on Ctrl-C).
 
+A break that must change several places at once (a record and the table
+that fills it, say) lists more edits before the regex, three parts each:
+
+    path :: old :: new :: path :: old :: new :: ctest regex
+
     scripts/break-lines.py scripts/breaks.txt [--build build]
 """
 import argparse
@@ -28,9 +33,10 @@ def parse(list_file):
         if not line.strip() or line.lstrip().startswith("#"):
             continue
         parts = [part.strip().replace("\\n", "\n") for part in line.split(" :: ")]
-        if len(parts) != 4:
-            sys.exit(f"{list_file}:{number}: expected 'path :: old :: new :: tests'")
-        breaks.append((number, *parts))
+        if len(parts) < 4 or (len(parts) - 1) % 3 != 0:
+            sys.exit(f"{list_file}:{number}: expected 'path :: old :: new [:: path :: old :: new]... :: tests'")
+        edits = [tuple(parts[i:i + 3]) for i in range(0, len(parts) - 1, 3)]
+        breaks.append((number, edits, parts[-1]))
     return breaks
 
 
@@ -38,18 +44,22 @@ def run(command, build):
     return subprocess.run(command, cwd=build, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode
 
 
-def try_break(build, path, old, new, tests):
-    source = ROOT / path
-    original = source.read_text()
-    if original.count(old) != 1:
-        return "text not found once"
+def try_break(build, edits, tests):
+    originals = {}
     try:
-        source.write_text(original.replace(old, new))
+        for path, old, new in edits:
+            source = ROOT / path
+            text = source.read_text()
+            if text.count(old) != 1:
+                return "text not found once"
+            originals.setdefault(source, text)
+            source.write_text(text.replace(old, new))
         if run(["cmake", "--build", "."], build) != 0:
             return "does not build"
         return "PASSES (not caught)" if run(["ctest", "-R", tests], build) == 0 else "caught"
     finally:
-        source.write_text(original)
+        for source, text in originals.items():
+            source.write_text(text)
 
 
 def main():
@@ -59,10 +69,12 @@ def main():
     arguments = parser.parse_args()
     build = ROOT / arguments.build
     missed = 0
-    for number, path, old, new, tests in parse(arguments.list):
-        outcome = try_break(build, path, old, new, tests)
+    for number, edits, tests in parse(arguments.list):
+        outcome = try_break(build, edits, tests)
         missed += outcome != "caught"
-        print(f"{number:4}  {outcome:20}  {path}: {old[:60]!r} -> {new[:40]!r}", flush=True)
+        path, old, new = edits[0]
+        more = f" (+{len(edits) - 1} more)" if len(edits) > 1 else ""
+        print(f"{number:4}  {outcome:20}  {path}: {old[:60]!r} -> {new[:40]!r}{more}", flush=True)
     run(["cmake", "--build", "."], build)
     print(f"{missed} break(s) not caught")
     return 1 if missed else 0

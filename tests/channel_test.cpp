@@ -1,12 +1,17 @@
 // Opening, using and closing channels through the driver, on the real GL.
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstddef>
 #include <cstring>
 #include <vector>
 
 #include "driver/palette.h"
 #include "recorder/gl_recorder.h"
+#include "support/host_image.h"
 #include "support/test_channel.h"
+#include "support/test_texture.h"
+#include "support/test_view.h"
 #include "zqgd/texture.h"
 #include "zqgd/view.h"
 
@@ -99,6 +104,7 @@ TEST_F(ChannelTest, DescriptionNamesTheDesktopDepth)
     // The depth is asked afresh on every call.
     ZqSetDesktopDepth(24);
     ZqGDDescription(&description);
+    ASSERT_NE(description.modes, nullptr);
     EXPECT_STREQ(description.description, "Open GL 24Bits/Pixel");
     EXPECT_EQ(description.modes[0].bitsPerPixel, 24u);
     MMfree(description.description);
@@ -107,7 +113,9 @@ TEST_F(ChannelTest, DescriptionNamesTheDesktopDepth)
 
 TEST_F(ChannelTest, BufferModeIsNormalisedAndChoosesTheBuffering)
 {
-    for (uint32_t asked : {0u, 1u, 2u, 3u}) {
+    // 1 and every other value, among them one whose low byte is 1 and
+    // values that read as negative when signed.
+    for (uint32_t asked : {0u, 1u, 2u, 3u, 0x101u, 0x80000000u, 0xFFFFFFFFu}) {
         SCOPED_TRACE(asked);
         TestChannel channel(32, 32, asked);
         channel.request.clearedWord4 = 99;
@@ -159,11 +167,22 @@ TEST_F(ChannelTest, ScanTakesTheFirstFormatWithTheAskedBuffering)
     ASSERT_EQ(twice.open(), 0);
     EXPECT_EQ(ZqGetWindowPixelFormat(twice.window), 1);
 
-    // Without a match the last format is taken.
+    // Every buffer mode but 1 asks for double buffering.
+    for (uint32_t other : {0u, 3u, 0xFFFFFFFFu}) {
+        TestChannel channel(32, 32, other);
+        ASSERT_EQ(channel.open(), 0);
+        EXPECT_EQ(ZqGetWindowPixelFormat(channel.window), 1) << "buffer mode " << other;
+    }
+
+    // Without a match the last format is taken, for either buffering.
     InstallFormats({Rgb32(true), Rgb565(true)});
     TestChannel fallback(32, 32, 1);
     ASSERT_EQ(fallback.open(), 0);
     EXPECT_EQ(fallback.record.frameFormat.bitsPerPixel, 16u);
+    InstallFormats({Rgb32(false), Rgb565(false)});
+    TestChannel doubleFallback(32, 32, 2);
+    ASSERT_EQ(doubleFallback.open(), 0);
+    EXPECT_EQ(doubleFallback.record.frameFormat.bitsPerPixel, 16u);
 }
 
 // A format of the asked buffering with a depth buffer of 24 bits or more is
@@ -260,6 +279,48 @@ TEST_F(ChannelTest, RecordsThePixelLayoutOfTheFormat)
     EXPECT_EQ(fifteen.record.frameFormat.redMask, 0x7C00u);
 }
 
+struct LayoutCase {
+    const char* name;
+    PIXELFORMATDESCRIPTOR format;
+    uint32_t masks[3], shifts[3], bits[3];
+    uint32_t bytesPerPixel;
+};
+
+// Masks, shifts and bit counts for the layouts a device may offer: channels
+// in either order, at the top of the word, of unequal widths, and 8 bits
+// with the palette.
+TEST_F(ChannelTest, EveryLayoutGivesItsMasksShiftsAndBitCounts)
+{
+    const LayoutCase cases[] = {
+        {"5-6-5", Rgb565(true), {0xF800, 0x07E0, 0x001F}, {11, 5, 0}, {5, 6, 5}, 2},
+        {"5-5-5 in 15 bits", Format(15, true, 5, 10, 5, 5, 5, 0), {0x7C00, 0x03E0, 0x001F}, {10, 5, 0}, {5, 5, 5}, 2},
+        {"24 bits", Format(24, true, 8, 16, 8, 8, 8, 0), {0xFF0000, 0xFF00, 0xFF}, {16, 8, 0}, {8, 8, 8}, 3},
+        {"32 bits, blue high", Format(32, true, 8, 0, 8, 8, 8, 16), {0xFF, 0xFF00, 0xFF0000}, {0, 8, 16}, {8, 8, 8}, 4},
+        {"32 bits, red at the top", Format(32, true, 8, 24, 8, 16, 8, 8), {0xFF000000u, 0xFF0000, 0xFF00}, {24, 16, 8},
+         {8, 8, 8}, 4},
+        {"10-10-10 in 30 bits", Format(30, true, 10, 20, 10, 10, 10, 0), {0x3FF00000, 0xFFC00, 0x3FF}, {20, 10, 0},
+         {10, 10, 10}, 4},
+        {"3-3-2", Rgb332(true), {0x07, 0x38, 0xC0}, {0, 3, 6}, {3, 3, 2}, 1},
+    };
+    for (const LayoutCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        InstallFormats({c.format});
+        TestChannel channel(50, 20);
+        ASSERT_EQ(channel.open(), 0);
+        const Bitmap& f = channel.record.frameFormat;
+        EXPECT_EQ((std::vector<uint32_t>{f.redMask, f.greenMask, f.blueMask}),
+                  (std::vector<uint32_t>(c.masks, c.masks + 3)));
+        EXPECT_EQ((std::vector<uint32_t>{f.redShift, f.greenShift, f.blueShift}),
+                  (std::vector<uint32_t>(c.shifts, c.shifts + 3)));
+        EXPECT_EQ((std::vector<uint32_t>{f.redBits, f.greenBits, f.blueBits}),
+                  (std::vector<uint32_t>(c.bits, c.bits + 3)));
+        EXPECT_EQ(f.bitsPerPixel, c.format.cColorBits);
+        EXPECT_EQ(f.bytesPerPixel, c.bytesPerPixel);
+        EXPECT_EQ(f.bytesPerLine, 50 * c.bytesPerPixel);
+        EXPECT_EQ(channel.state()->palette != nullptr, c.format.cColorBits == 8);
+    }
+}
+
 TEST_F(ChannelTest, EightBitFormatsGetTheSamePaletteUntilClose)
 {
     InstallFormats({Rgb332(true)});
@@ -288,6 +349,26 @@ TEST_F(ChannelTest, EightBitFormatsGetTheSamePaletteUntilClose)
         EXPECT_EQ(first.state()->previousPalette, ZqGetDefaultPalette());
     }
     EXPECT_EQ(Holdings{}, before);
+}
+
+// Without a palette (any depth but 8) reselecting selects and realises
+// nothing, and still makes the channel current.
+TEST_F(ChannelTest, ReselectingWithoutAPaletteSelectsNothing)
+{
+    for (const PIXELFORMATDESCRIPTOR& format : {Rgb565(true), Rgb32(true), Format(24, true, 8, 16, 8, 8, 8, 0)}) {
+        SCOPED_TRACE(static_cast<int>(format.cColorBits));
+        InstallFormats({format});
+        TestChannel channel(16, 16), other(16, 16);
+        ASSERT_EQ(channel.open(), 0);
+        ASSERT_EQ(other.open(), 0);
+        HDC dc = channel.state()->deviceContext;
+        ASSERT_EQ(channel.state()->palette, nullptr);
+        HPALETTE selected = ZqGetSelectedPalette(dc);
+        EXPECT_EQ(channel.ops.SelectChannelPalette(&channel.record), 0);
+        EXPECT_EQ(ZqGetSelectedPalette(dc), selected);
+        EXPECT_EQ(ZqGetRealizeCount(dc), 0);
+        EXPECT_EQ(currentChannel, channel.state());
+    }
 }
 
 TEST_F(ChannelTest, ContextStartsInTheDriversInitialState)
@@ -549,6 +630,116 @@ TEST_F(ChannelTest, QueryImageFormatDescribesTheScreen)
     EXPECT_EQ(bitmap.bytesPerLine, 0x80000000u);
 }
 
+// Every mode but 2 (0, 1, 3, negative, large, one whose low byte is 2)
+// leaves the host's width, height and line length as they were; every mode
+// copies the format words, clears the sixteenth word and leaves the pixels.
+TEST_F(ChannelTest, QueryImageFormatKeepsTheHostsSizeForEveryModeBut2)
+{
+    TestChannel channel;
+    ASSERT_EQ(channel.open(), 0);
+    const Bitmap& format = channel.record.frameFormat;
+    int pixels = 0;
+    for (int32_t mode : {1, 0, 3, -1, -2, INT32_MAX, INT32_MIN, 0x102}) {
+        SCOPED_TRACE(mode);
+        Bitmap bitmap;
+        std::memset(&bitmap, 0xA5, sizeof bitmap);
+        bitmap.pixels = &pixels;
+        bitmap.width = 100;
+        bitmap.height = 60;
+        bitmap.bytesPerLine = 413;
+        channel.ops.QueryImageFormat(&channel.record, mode, &bitmap);
+        EXPECT_EQ(bitmap.width, 100u);
+        EXPECT_EQ(bitmap.height, 60u);
+        EXPECT_EQ(bitmap.bytesPerLine, 413u);
+        EXPECT_EQ(bitmap.pixels, &pixels);
+        EXPECT_EQ(bitmap.bytesPerPixel, format.bytesPerPixel);
+        EXPECT_EQ(bitmap.bitsPerPixel, format.bitsPerPixel);
+        EXPECT_EQ(bitmap.redMask, format.redMask);
+        EXPECT_EQ(bitmap.redShift, format.redShift);
+        EXPECT_EQ(bitmap.redBits, format.redBits);
+        EXPECT_EQ(bitmap.greenMask, format.greenMask);
+        EXPECT_EQ(bitmap.greenShift, format.greenShift);
+        EXPECT_EQ(bitmap.greenBits, format.greenBits);
+        EXPECT_EQ(bitmap.blueMask, format.blueMask);
+        EXPECT_EQ(bitmap.blueShift, format.blueShift);
+        EXPECT_EQ(bitmap.blueBits, format.blueBits);
+        EXPECT_EQ(bitmap.spare, 0u);
+    }
+}
+
+// Mode 2 rounds each side down to a power of two on its own and makes the
+// line the new width times the screen's bytes per pixel, whatever line
+// length the host had set.
+TEST_F(ChannelTest, QueryImageFormatMode2RoundsEachSideOnItsOwn)
+{
+    TestChannel channel;
+    ASSERT_EQ(channel.open(), 0);
+    channel.record.frameFormat.bytesPerPixel = 3;  // a 24-bit screen: lines are no power of two
+    struct Case {
+        uint32_t width, height, roundedWidth, roundedHeight;
+    };
+    const Case cases[] = {{1, 1, 1, 1},         {2, 2, 2, 2},       {3, 3, 2, 2},        {256, 128, 256, 128},
+                          {100, 64, 64, 64},    {64, 100, 64, 64},  {1, 60, 1, 32},      {60, 1, 32, 1},
+                          {65535, 65536, 32768, 65536}, {0x80000000u, 0xFFFFFFFFu, 0x40000000u, 0x80000000u}};
+    int pixels = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.width << " x " << c.height);
+        Bitmap bitmap;
+        std::memset(&bitmap, 0xA5, sizeof bitmap);
+        bitmap.pixels = &pixels;
+        bitmap.width = c.width;
+        bitmap.height = c.height;
+        bitmap.bytesPerLine = 7;
+        channel.ops.QueryImageFormat(&channel.record, 2, &bitmap);
+        EXPECT_EQ(bitmap.width, c.roundedWidth);
+        EXPECT_EQ(bitmap.height, c.roundedHeight);
+        EXPECT_EQ(bitmap.bytesPerLine, 3 * c.roundedWidth);
+        EXPECT_EQ(bitmap.bytesPerPixel, 3u);
+        EXPECT_EQ(bitmap.pixels, &pixels);
+        EXPECT_EQ(bitmap.spare, 0u);
+    }
+}
+
+// The cursor starts at the middle, rounded down, for odd and even sizes.
+TEST_F(ChannelTest, TheCursorStartsAtTheMiddleRoundedDown)
+{
+    struct Case {
+        uint32_t width, height;
+        int32_t x, y;
+    };
+    for (const Case& c : {Case{640, 480, 320, 240}, Case{641, 481, 320, 240}, Case{1, 1, 0, 0}, Case{2, 3, 1, 1},
+                          Case{7, 10, 3, 5}}) {
+        SCOPED_TRACE(::testing::Message() << c.width << " x " << c.height);
+        TestChannel channel(c.width, c.height);
+        ASSERT_EQ(channel.open(), 0);
+        EXPECT_EQ(channel.record.cursorX, c.x);
+        EXPECT_EQ(channel.record.cursorY, c.y);
+        EXPECT_EQ(channel.record.frameFormat.width, c.width);
+        EXPECT_EQ(channel.record.frameFormat.height, c.height);
+    }
+}
+
+// Keys of either sign and at both ends of the range find the payload the
+// host put there; a second removal and key 0 find nothing.
+TEST_F(ChannelTest, RemoveSpareItemTakesAnyKey)
+{
+    TestChannel channel;
+    ASSERT_EQ(channel.open(), 0);
+    for (int32_t key : {-1, INT32_MIN, INT32_MAX, 1}) {
+        SCOPED_TRACE(key);
+        auto* payload = static_cast<uint32_t*>(_ZqGCreateListItem(&channel.state()->spareList, 8, nullptr, key));
+        ASSERT_NE(payload, nullptr);
+        payload[0] = payload[1] = 0xFFFFFFFFu;
+        EXPECT_EQ(channel.ops.RemoveSpareItem(&channel.record, 0), nullptr);
+        EXPECT_EQ(channel.ops.RemoveSpareItem(&channel.record, 5), nullptr);
+        EXPECT_EQ(channel.ops.RemoveSpareItem(&channel.record, key), payload);
+        EXPECT_EQ(payload[0], 0u);
+        EXPECT_EQ(payload[1], 0xFFFFFFFFu);
+        EXPECT_EQ(channel.ops.RemoveSpareItem(&channel.record, key), nullptr);
+        MMfree(payload);
+    }
+}
+
 TEST_F(ChannelTest, SmallOperations)
 {
     TestChannel channel;
@@ -561,6 +752,7 @@ TEST_F(ChannelTest, SmallOperations)
 
     // A payload a host put on the spare list comes back with its first word cleared.
     auto* payload = static_cast<uint32_t*>(_ZqGCreateListItem(&channel.state()->spareList, 8, nullptr, 3));
+    ASSERT_NE(payload, nullptr);
     payload[0] = payload[1] = 0xFFFF;
     EXPECT_EQ(channel.ops.RemoveSpareItem(&channel.record, 3), payload);
     EXPECT_EQ(payload[0], 0u);
@@ -590,6 +782,32 @@ TEST_F(ChannelTest, EndFrameSwapsOnlyDoubleBufferedChannels)
     EXPECT_TRUE(Near(twice.front().at(31, 31), {255, 0, 0}));
 }
 
+// The record's buffer mode decides at every end of frame: above 1, compared
+// unsigned, swaps; 0 and 1 do not. A single-buffered channel with the
+// cursor shown draws it and neither swaps nor flushes.
+TEST_F(ChannelTest, EndFrameSwapsForEveryBufferModeAbove1)
+{
+    TestChannel channel(32, 32, 2);
+    ASSERT_EQ(channel.open(), 0);
+    for (uint32_t mode : {0u, 1u, 2u, 3u, 0x80000000u, 0xFFFFFFFFu}) {
+        channel.record.bufferMode = mode;
+        recorder::Start();
+        EXPECT_EQ(channel.ops.EndFrame(&channel.record), 0);
+        EXPECT_EQ(recorder::Count("SwapBuffers"), mode > 1 ? 1u : 0u) << "buffer mode " << mode;
+        recorder::Stop();
+    }
+    channel.record.bufferMode = 2;
+
+    TestChannel single(32, 32, 1);
+    ASSERT_EQ(single.open(), 0);
+    single.ops.SetCursorVisible(&single.record, 1);
+    recorder::Start();
+    EXPECT_EQ(single.ops.EndFrame(&single.record), 0);
+    EXPECT_GT(recorder::Count("glBegin"), 0u) << "the cursor is drawn";
+    EXPECT_EQ(recorder::Count("SwapBuffers"), 0u);
+    EXPECT_EQ(recorder::Count("glFlush") + recorder::Count("glFinish"), 0u);
+}
+
 // The host binds the table by slot: each slot of the host's copy runs its
 // own operation, seen by what it does.
 TEST_F(ChannelTest, EverySlotOfTheHostsTableRunsItsOperation)
@@ -609,6 +827,7 @@ TEST_F(ChannelTest, EverySlotOfTheHostsTableRunsItsOperation)
     EXPECT_EQ(format.bytesPerPixel, record->frameFormat.bytesPerPixel);
 
     auto* spare = static_cast<uint32_t*>(_ZqGCreateListItem(&state->spareList, 8, nullptr, 4));
+    ASSERT_NE(spare, nullptr);
     *spare = 77;
     EXPECT_EQ(ops.RemoveSpareItem(record, 4), spare);  // 2
     EXPECT_EQ(*spare, 0u);
@@ -626,7 +845,7 @@ TEST_F(ChannelTest, EverySlotOfTheHostsTableRunsItsOperation)
     ViewRecord view{nullptr, nullptr, 0, &descriptor, record};
     ViewOps viewOps{};
     ASSERT_EQ(ops.OpenView(&view, &viewOps), 0);  // 4
-    EXPECT_NE(descriptor.state, nullptr);
+    ASSERT_NE(descriptor.state, nullptr);
 
     std::vector<uint8_t> texels(4 * 4 * 4, 255);
     TextureDefinition definition{};
@@ -733,6 +952,365 @@ TEST_F(ChannelTest, ClosingAChannelWhoseContextIsCurrentBehindTheDriversBack)
     EXPECT_EQ(wglGetCurrentContext(), nullptr);
     b.ops.SelectChannelPalette(&b.record);
     EXPECT_EQ(wglGetCurrentContext(), b.state()->glContext) << "b is bound again";
+}
+
+// ---- The tables as a host binds them: slot N at N pointers ----------------
+
+// The signatures a host declares for the slots, written out here rather than
+// taken from the driver's tables, so that a table whose slots trade places
+// shows.
+namespace host_slot {
+using QueryImageFormat = void (*)(ChannelRecord*, int32_t, Bitmap*);
+using ChannelStatus = int32_t (*)(ChannelRecord*);  // 1, 3, 6, 7, 9
+using RemoveSpareItem = void* (*)(ChannelRecord*, int32_t);
+using OpenView = int32_t (*)(ViewRecord*, ViewOps*);
+using ChannelWord = void (*)(ChannelRecord*, int32_t);  // 5, 17, 20, 21
+using DefineTexture = int32_t (*)(ChannelRecord*, int32_t, TextureDefinition*, uint32_t);
+using DrawCircle = void (*)(ChannelRecord*, uint32_t, const uint32_t*);
+using TwoPoints = void (*)(ChannelRecord*, const int32_t*, const int32_t*);  // 11, 16
+using LoadFont = int32_t (*)(ChannelRecord*, int32_t, const char*);
+using OnePoint = void (*)(ChannelRecord*, const int32_t*);
+using MoveCursor = void (*)(ChannelRecord*, int32_t, int32_t);
+using FillPolygon = void (*)(ChannelRecord*, int32_t, const int32_t*);
+using SetPenColours = void (*)(ChannelRecord*, const float*, const float*);
+using SetCursorStyle = void (*)(ChannelRecord*, int32_t, int32_t, const float*);
+using DrawOverlayText = void (*)(ChannelRecord*, const int32_t*, const char*);
+
+using SetEnvironment = void (*)(ViewRecord*);
+using CloseView = int32_t (*)(ViewRecord*);
+using DrawPolygons = void (*)(ViewRecord*, void*, GeometryBlock*);
+using SetRenderMode = int32_t (*)(ViewRecord*, int32_t);
+using QueryPair = void (*)(ViewRecord*, int32_t*);
+using ReadPixels = int32_t (*)(ViewRecord*, Bitmap*);
+using BeginView = void (*)(ViewRecord*, int32_t, const float*, uint32_t);
+using SetBackground = void (*)(ViewRecord*, const BackgroundRecord*);
+using SetBackdropAngles = void (*)(ViewRecord*, float, float);
+using SetViewPosition = int32_t (*)(ViewRecord*, int32_t, int32_t);
+using SetViewSize = int32_t (*)(ViewRecord*, uint32_t, uint32_t);
+}  // namespace host_slot
+
+// Entry N of a table in host memory, read as a host reads it: the pointer at
+// byte N times the pointer size, taken as the slot's function type.
+template <typename Function>
+Function SlotOf(const void* table, size_t slot)
+{
+    static_assert(sizeof(Function) == sizeof(void*), "a slot is one pointer");
+    Function entry;
+    std::memcpy(&entry, static_cast<const unsigned char*>(table) + slot * sizeof(void*), sizeof entry);
+    return entry;
+}
+
+bool SlotIsEmpty(const void* table, size_t slot)
+{
+    void* entry;
+    std::memcpy(&entry, static_cast<const unsigned char*>(table) + slot * sizeof(void*), sizeof entry);
+    return entry == nullptr;
+}
+
+#define EXPECT_SLOT(Table, member, slot) \
+    EXPECT_EQ(offsetof(Table, member), size_t{slot} * sizeof(void*)) << #member " is slot " #slot
+
+TEST(SlotPositions, ChannelOperationsSitOnePointerApartInSlotOrder)
+{
+    EXPECT_EQ(sizeof(ChannelOps), 23 * sizeof(void*));
+    EXPECT_SLOT(ChannelOps, QueryImageFormat, 0);
+    EXPECT_SLOT(ChannelOps, CloseChannel, 1);
+    EXPECT_SLOT(ChannelOps, RemoveSpareItem, 2);
+    EXPECT_SLOT(ChannelOps, ReservedOp3, 3);
+    EXPECT_SLOT(ChannelOps, OpenView, 4);
+    EXPECT_SLOT(ChannelOps, DeleteTexture, 5);
+    EXPECT_SLOT(ChannelOps, SelectChannelPalette, 6);
+    EXPECT_SLOT(ChannelOps, ReservedOp7, 7);
+    EXPECT_SLOT(ChannelOps, DefineTexture, 8);
+    EXPECT_SLOT(ChannelOps, EndFrame, 9);
+    EXPECT_SLOT(ChannelOps, DrawCircle, 10);
+    EXPECT_SLOT(ChannelOps, DrawLine, 11);
+    EXPECT_SLOT(ChannelOps, LoadFont, 12);
+    EXPECT_SLOT(ChannelOps, SetCursorPosition, 13);
+    EXPECT_SLOT(ChannelOps, MoveCursor, 14);
+    EXPECT_SLOT(ChannelOps, FillPolygon, 15);
+    EXPECT_SLOT(ChannelOps, FillRectangle, 16);
+    EXPECT_SLOT(ChannelOps, SetTextTransparent, 17);
+    EXPECT_SLOT(ChannelOps, SetPenColours, 18);
+    EXPECT_SLOT(ChannelOps, SetCursorStyle, 19);
+    EXPECT_SLOT(ChannelOps, SelectFont, 20);
+    EXPECT_SLOT(ChannelOps, SetCursorVisible, 21);
+    EXPECT_SLOT(ChannelOps, DrawOverlayText, 22);
+}
+
+TEST(SlotPositions, ViewOperationsSitOnePointerApartInSlotOrder)
+{
+    EXPECT_EQ(sizeof(ViewOps), 16 * sizeof(void*));
+    EXPECT_SLOT(ViewOps, SetEnvironment, 0);
+    EXPECT_SLOT(ViewOps, empty1, 1);
+    EXPECT_SLOT(ViewOps, CloseView, 2);
+    EXPECT_SLOT(ViewOps, DrawPolygons, 3);
+    EXPECT_SLOT(ViewOps, SetRenderMode, 4);
+    EXPECT_SLOT(ViewOps, QueryPair, 5);
+    EXPECT_SLOT(ViewOps, ReadPixels, 6);
+    EXPECT_SLOT(ViewOps, empty7, 7);
+    EXPECT_SLOT(ViewOps, empty8, 8);
+    EXPECT_SLOT(ViewOps, empty9, 9);
+    EXPECT_SLOT(ViewOps, empty10, 10);
+    EXPECT_SLOT(ViewOps, BeginView, 11);
+    EXPECT_SLOT(ViewOps, SetBackground, 12);
+    EXPECT_SLOT(ViewOps, SetBackdropAngles, 13);
+    EXPECT_SLOT(ViewOps, SetViewPosition, 14);
+    EXPECT_SLOT(ViewOps, SetViewSize, 15);
+}
+
+// A pixel of the image by overlay coordinates (origin top left).
+Rgb OverlayPixel(const Image& image, int x, int y)
+{
+    return image.at(static_cast<uint32_t>(x), image.height - 1 - static_cast<uint32_t>(y));
+}
+
+// Whether some pixel of the box (overlay coordinates, both ends included)
+// is near the colour.
+bool AnyNear(const Image& image, int left, int top, int right, int bottom, Rgb colour)
+{
+    for (int y = top; y <= bottom; ++y)
+        for (int x = left; x <= right; ++x)
+            if (Near(OverlayPixel(image, x, y), colour)) return true;
+    return false;
+}
+
+// Each of the 23 slots of the host's copy, called by its index and nothing
+// else, runs its own operation; slots that share a signature are told apart
+// by what each one changes and what it leaves alone. Nothing here needs the
+// call recorder, so the Windows build checks the slots as well.
+TEST_F(ChannelTest, EachChannelSlotCalledByIndexRunsItsOperation)
+{
+    TestChannel channel(64, 48), other(16, 16);
+    ASSERT_EQ(channel.open(), 0);
+    ASSERT_EQ(other.open(), 0);
+    const void* table = &channel.ops;
+    ChannelRecord* record = &channel.record;
+    ChannelState* state = channel.state();
+    const Rgb yellow{255, 255, 0}, black{0, 0, 0};
+
+    // 4: a view over the whole window, for the overlay's extent.
+    ViewDescriptor descriptor{};
+    descriptor.nearPlane = 0.1f;
+    descriptor.farPlane = 100.0f;
+    descriptor.fieldOfView = 1.0f;
+    ViewRecord view{nullptr, nullptr, 0, &descriptor, record};
+    ViewOps viewOps{};
+    ASSERT_EQ(SlotOf<host_slot::OpenView>(table, 4)(&view, &viewOps), 0);
+    ASSERT_NE(descriptor.state, nullptr);
+    EXPECT_EQ(descriptor.ops, &viewOps);
+    viewOps.SetViewSize(&view, 64, 48);
+    EXPECT_EQ(state->overlayWidth, 64u);
+
+    // 0: the pixel format into a host bitmap, reduced to powers of two.
+    Bitmap bitmap{};
+    bitmap.width = 100;
+    bitmap.height = 60;
+    SlotOf<host_slot::QueryImageFormat>(table, 0)(record, 2, &bitmap);
+    EXPECT_EQ(bitmap.width, 64u);
+    EXPECT_EQ(bitmap.height, 32u);
+    EXPECT_EQ(bitmap.bitsPerPixel, record->frameFormat.bitsPerPixel);
+
+    // 2: a payload on the spare list comes back with its first word cleared.
+    auto* spare = static_cast<uint32_t*>(_ZqGCreateListItem(&state->spareList, 8, nullptr, 4));
+    ASSERT_NE(spare, nullptr);
+    *spare = 77;
+    EXPECT_EQ(SlotOf<host_slot::RemoveSpareItem>(table, 2)(record, 4), spare);
+    EXPECT_EQ(*spare, 0u);
+    MMfree(spare);
+
+    // 3 and 7 do nothing: the other channel stays current and this one
+    // open. 6 makes this channel current and closes nothing.
+    MakeChannelCurrent(other.state());
+    EXPECT_EQ(SlotOf<host_slot::ChannelStatus>(table, 3)(record), 0);
+    EXPECT_EQ(SlotOf<host_slot::ChannelStatus>(table, 7)(record), 0);
+    EXPECT_EQ(currentChannel, other.state());
+    ASSERT_EQ(record->driverState, state);
+    EXPECT_EQ(SlotOf<host_slot::ChannelStatus>(table, 6)(record), 0);
+    EXPECT_EQ(currentChannel, state);
+    ASSERT_EQ(record->driverState, state);
+
+    // 8 defines a texture, 5 deletes it and touches none of the overlay
+    // words that 17 and 21 set.
+    HostImage image(4, 4, 32, 0xFF, 0xFF00, 0xFF0000);
+    TextureDefinition definition = Definition(image.bitmap, ZQGD_DEFINE_TEXTURE);
+    EXPECT_EQ(SlotOf<host_slot::DefineTexture>(table, 8)(record, 6, &definition, 1), 0);
+    EXPECT_NE(Texture(channel, 6), nullptr);
+    SlotOf<host_slot::ChannelWord>(table, 5)(record, 6);
+    EXPECT_EQ(Texture(channel, 6), nullptr);
+    EXPECT_EQ(record->transparentText, 1);
+    EXPECT_EQ(record->cursorVisible, 0);
+
+    // 12 loads a font, 20 selects it.
+    void* defaultFont = state->currentFont;
+    EXPECT_EQ(SlotOf<host_slot::LoadFont>(table, 12)(record, 8, "6x12.bdf"), 0);
+    void* loaded = _ZqGFindListItem(&state->fontList, 8);
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_EQ(state->currentFont, defaultFont) << "loading does not select";
+    SlotOf<host_slot::ChannelWord>(table, 20)(record, 8);
+    EXPECT_EQ(state->currentFont, loaded);
+    EXPECT_EQ(record->cursorVisible, 0);
+    EXPECT_EQ(record->transparentText, 1);
+
+    // 13 places the cursor, 14 moves it by a difference.
+    const int32_t at[2] = {10, 12};
+    SlotOf<host_slot::OnePoint>(table, 13)(record, at);
+    EXPECT_EQ(record->cursorX, 10);
+    EXPECT_EQ(record->cursorY, 12);
+    SlotOf<host_slot::MoveCursor>(table, 14)(record, 3, 4);
+    EXPECT_EQ(record->cursorX, 13);
+    EXPECT_EQ(record->cursorY, 16);
+
+    // 17 turns opaque text on and leaves the cursor hidden; 21 shows the
+    // cursor and leaves the text opaque.
+    SlotOf<host_slot::ChannelWord>(table, 17)(record, 0);
+    EXPECT_EQ(record->transparentText, 0);
+    EXPECT_EQ(record->cursorVisible, 0);
+    EXPECT_EQ(state->currentFont, loaded);
+    SlotOf<host_slot::ChannelWord>(table, 21)(record, 1);
+    EXPECT_EQ(record->cursorVisible, 1);
+    EXPECT_EQ(record->transparentText, 0);
+    EXPECT_EQ(state->currentFont, loaded);
+
+    // 18 sets the pen, 19 the cursor's style, size and colour.
+    const float pen[3] = {1, 1, 0}, red[3] = {1, 0, 0};
+    SlotOf<host_slot::SetPenColours>(table, 18)(record, pen, nullptr);
+    EXPECT_EQ(record->penColour[2], 0.0f);
+    EXPECT_EQ(record->backColour[0], 0.0f);
+    SlotOf<host_slot::SetCursorStyle>(table, 19)(record, 1, 9, red);
+    EXPECT_EQ(record->cursorStyle, 1);
+    EXPECT_EQ(record->cursorSize, 9);
+    EXPECT_EQ(record->cursorColour[1], 0.0f);
+
+    // The drawing slots, each in a corner of its own of a black frame.
+    BackgroundRecord plain{0, {0, 0, 0}, 0};
+    viewOps.SetBackground(&view, &plain);
+    viewOps.SetRenderMode(&view, ZQGD_MODE_UNLIT);
+    static const float identity[12] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
+    viewOps.BeginView(&view, 0, identity, ZQGD_CLEAR_COLOUR | ZQGD_CLEAR_DEPTH);
+    const int32_t corner[2] = {2, 2}, opposite[2] = {20, 10};
+    SlotOf<host_slot::TwoPoints>(table, 16)(record, corner, opposite);  // filled, not its diagonal
+    const int32_t top[2] = {30, 2}, bottom[2] = {30, 20};
+    SlotOf<host_slot::TwoPoints>(table, 11)(record, top, bottom);  // a line, not an empty box
+    const int32_t triangle[6] = {44, 2, 62, 2, 53, 20};
+    SlotOf<host_slot::FillPolygon>(table, 15)(record, 3, triangle);
+    const uint32_t centre[2] = {12, 34};
+    SlotOf<host_slot::DrawCircle>(table, 10)(record, 6, centre);
+    const int32_t textAt[2] = {40, 30};
+    SlotOf<host_slot::DrawOverlayText>(table, 22)(record, textAt, "W");
+    Image drawn = channel.drawn();
+    EXPECT_TRUE(Near(OverlayPixel(drawn, 16, 4), yellow)) << "inside the rectangle, off its diagonal";
+    EXPECT_TRUE(AnyNear(drawn, 29, 10, 30, 10, yellow)) << "the line";
+    EXPECT_TRUE(Near(OverlayPixel(drawn, 34, 10), black));
+    EXPECT_TRUE(Near(OverlayPixel(drawn, 53, 8), yellow)) << "inside the triangle";
+    EXPECT_TRUE(AnyNear(drawn, 5, 27, 19, 41, yellow)) << "the circle";
+    EXPECT_TRUE(Near(OverlayPixel(drawn, 12, 34), black)) << "the circle is not filled";
+    EXPECT_TRUE(AnyNear(drawn, 40, 30, 45, 41, yellow)) << "the text";
+
+    // 9 ends the frame: the cursor box is drawn and the picture shown.
+    MakeChannelCurrent(other.state());
+    EXPECT_EQ(SlotOf<host_slot::ChannelStatus>(table, 9)(record), 0);
+    EXPECT_EQ(currentChannel, state);
+    ASSERT_EQ(record->driverState, state);
+    Image shown = channel.front();
+    EXPECT_TRUE(Near(OverlayPixel(shown, 53, 8), yellow)) << "the buffers were swapped";
+    EXPECT_TRUE(AnyNear(shown, 3, 14, 5, 18, {255, 0, 0})) << "the left side of the cursor box";
+
+    viewOps.CloseView(&view);
+    // 1 closes the channel.
+    EXPECT_EQ(SlotOf<host_slot::ChannelStatus>(table, 1)(record), 0);
+    EXPECT_EQ(record->driverState, nullptr);
+}
+
+// Each of the 16 slots of the host's copy of the view table, called by its
+// index: the empty ones are null, the others run their own operation.
+TEST_F(ChannelTest, EachViewSlotCalledByIndexRunsItsOperation)
+{
+    TestChannel channel(64, 48), other(16, 16);
+    ASSERT_EQ(channel.open(), 0);
+    ASSERT_EQ(other.open(), 0);
+    ViewDescriptor descriptor{};
+    descriptor.nearPlane = 0.1f;
+    descriptor.farPlane = 100.0f;
+    descriptor.fieldOfView = 1.0f;
+    ViewRecord view{nullptr, nullptr, 0, &descriptor, &channel.record};
+    ViewOps ops;
+    std::memset(&ops, 0x5A, sizeof ops);
+    ASSERT_EQ(channel.ops.OpenView(&view, &ops), 0);
+    ASSERT_NE(descriptor.state, nullptr);
+    const void* table = &ops;
+    for (size_t slot : {1u, 7u, 8u, 9u, 10u}) EXPECT_TRUE(SlotIsEmpty(table, slot)) << "slot " << slot;
+    EXPECT_EQ(SlotOf<host_slot::DrawPolygons>(table, 3), kRendererTable[0]);
+
+    // 14 places the view, 15 sizes it; each leaves the other's words alone.
+    EXPECT_EQ(SlotOf<host_slot::SetViewPosition>(table, 14)(&view, 8, 4), 0);
+    EXPECT_EQ(descriptor.x, 8);
+    EXPECT_EQ(descriptor.y, 4);
+    EXPECT_EQ(descriptor.width, 0u);
+    EXPECT_EQ(SlotOf<host_slot::SetViewSize>(table, 15)(&view, 40, 30), 0);
+    EXPECT_EQ(descriptor.width, 40u);
+    EXPECT_EQ(descriptor.height, 30u);
+    EXPECT_EQ(descriptor.x, 8);
+    EXPECT_EQ(channel.state()->overlayWidth, 48u);
+    EXPECT_EQ(channel.state()->overlayHeight, 34u);
+
+    // 5 writes -1 twice.
+    int32_t pair[2] = {7, 7};
+    SlotOf<host_slot::QueryPair>(table, 5)(&view, pair);
+    EXPECT_EQ(pair[0], -1);
+    EXPECT_EQ(pair[1], -1);
+
+    // 4 applies a render mode.
+    EXPECT_EQ(SlotOf<host_slot::SetRenderMode>(table, 4)(&view, ZQGD_MODE_UNLIT), 0);
+    EXPECT_EQ(descriptor.renderMode, ZQGD_MODE_UNLIT);
+
+    // 12 sets a red background, 11 begins a frame: the channel becomes
+    // current, the viewport is the view's rectangle and the view is red.
+    BackgroundRecord red{0, {1, 0, 0}, 0};
+    SlotOf<host_slot::SetBackground>(table, 12)(&view, &red);
+    MakeChannelCurrent(other.state());
+    static const float identity[12] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
+    SlotOf<host_slot::BeginView>(table, 11)(&view, 0, identity, ZQGD_CLEAR_COLOUR | ZQGD_CLEAR_DEPTH);
+    EXPECT_EQ(currentChannel, channel.state());
+    GLint viewport[4] = {};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(std::vector<GLint>(viewport, viewport + 4), (std::vector<GLint>{8, 4, 40, 30}));
+    EXPECT_TRUE(Near(channel.drawn().at(28, 19), {255, 0, 0}));
+
+    // 0 applies the environment: linear fog on.
+    Environment environment{};
+    environment.fogMode = 1;
+    environment.fogStart = 1;
+    environment.fogEnd = 10;
+    view.environment = &environment;
+    SlotOf<host_slot::SetEnvironment>(table, 0)(&view);
+    EXPECT_EQ(channel.state()->fogEnabled, 1);
+    EXPECT_TRUE(glIsEnabled(GL_FOG));
+
+    // 6 reads the view's pixels into a new image.
+    Bitmap bitmap{};
+    ASSERT_EQ(SlotOf<host_slot::ReadPixels>(table, 6)(&view, &bitmap), 0);
+    ASSERT_NE(bitmap.pixels, nullptr);
+    EXPECT_EQ(bitmap.width, 40u);
+    EXPECT_EQ(bitmap.height, 30u);
+    MMfree(bitmap.pixels);
+
+    // 13 turns the backdrop image by the view's angles.
+    HostImage sky(256, 64, 32, 0xFF, 0xFF00, 0xFF0000);
+    TextureDefinition backdrop = Definition(sky.bitmap, ZQGD_DEFINE_BACKDROP);
+    backdrop.angularWidth = 1.0f;
+    ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 7, &backdrop, 1), 0);
+    BackgroundRecord imageBackground{1, {0, 0, 0}, 7};
+    SlotOf<host_slot::SetBackground>(table, 12)(&view, &imageBackground);
+    ASSERT_NE(StateOf(&descriptor)->backdrop, nullptr);
+    int32_t x = StateOf(&descriptor)->backdropX, y = StateOf(&descriptor)->backdropY;
+    SlotOf<host_slot::SetBackdropAngles>(table, 13)(&view, 0.2f, 0.3f);
+    EXPECT_NE(StateOf(&descriptor)->backdropX, x);
+    EXPECT_NE(StateOf(&descriptor)->backdropY, y);
+
+    // 2 closes the view.
+    EXPECT_EQ(SlotOf<host_slot::CloseView>(table, 2)(&view), 0);
+    EXPECT_EQ(descriptor.state, nullptr);
 }
 
 }  // namespace

@@ -9,14 +9,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <climits>
+#include <fstream>
 #include <functional>
+#include <string>
 #include <vector>
-
-#include <unistd.h>
 
 #include "driver/probe.h"
 #include "overlay/overlay.h"
+#include "render/materials.h"
 #include "support/host_image.h"
+#include "support/scratch_folder.h"
 #include "support/test_texture.h"
 #include "support/test_view.h"
 #include "texture/texture_store.h"
@@ -92,13 +95,14 @@ TEST_F(HostContractTest, FailedLoadIntoANewFontIdFreesOnlyTheItem)
     uint32_t blocks = MMLiveBlocks();
     EXPECT_EQ(channel.ops.LoadFont(&channel.record, 3, "no-such-font.bdf"), ZQGD_NO_FONT);
     EXPECT_EQ(_ZqGFindListItem(&channel.state()->fontList, 3), nullptr);
-    char notAFont[] = "/tmp/zqgd-not-a-font-XXXXXX";
-    int descriptor = mkstemp(notAFont);
-    ASSERT_GE(descriptor, 0);
-    ASSERT_EQ(write(descriptor, "hello\n", 6), 6);
-    close(descriptor);
-    EXPECT_EQ(channel.ops.LoadFont(&channel.record, 4, notAFont), ZQGD_NO_FONT);
-    std::remove(notAFont);
+    ScratchFolder folder;
+    const std::string notAFont = folder / "not-a-font.bdf";
+    {
+        std::ofstream file(notAFont);
+        file << "hello\n";
+        ASSERT_TRUE(file.good());
+    }
+    EXPECT_EQ(channel.ops.LoadFont(&channel.record, 4, notAFont.c_str()), ZQGD_NO_FONT);
     EXPECT_EQ(_ZqGFindListItem(&channel.state()->fontList, 4), nullptr);
     EXPECT_EQ(MMLiveBlocks(), blocks);
 }
@@ -113,6 +117,8 @@ TEST_F(HostContractTest, NewTexturesGetNamesOfTheirOwn)
     TextureDefinition second = Definition(green.bitmap, ZQGD_DEFINE_TEXTURE);
     ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 1, &first, 1), 0);
     ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 2, &second, 1), 0);
+    ASSERT_NE(Texture(channel, 1), nullptr);
+    ASSERT_NE(Texture(channel, 2), nullptr);
     ASSERT_NE(Texture(channel, 1)->glName, Texture(channel, 2)->glName);
     EXPECT_TRUE(NameIsLive(Texture(channel, 1)->glName));
     EXPECT_TRUE(Near(DrawTextured(channel, view, 1), {255, 0, 0}));
@@ -221,6 +227,7 @@ TEST_F(HostContractTest, FailedBindOfASecondChannelLeavesNoChannelCurrent)
     ASSERT_EQ(first.ops.DefineTexture(&first.record, 1, &definition, 1), 0);
     EXPECT_EQ(wglGetCurrentContext(), first.state()->glContext);
     EXPECT_EQ(currentChannel, first.state());
+    ASSERT_NE(Texture(first, 1), nullptr);
     EXPECT_TRUE(NameIsLive(Texture(first, 1)->glName));
 }
 
@@ -237,6 +244,48 @@ TEST_F(HostContractTest, FailedBindInAnOperationIsTriedAgainByTheNext)
     first.ops.EndFrame(&first.record);
     EXPECT_EQ(currentChannel, first.state());
     EXPECT_EQ(wglGetCurrentContext(), first.state()->glContext);
+}
+
+// The material table is read afresh at every lookup; an index above its
+// highest valid index, compared unsigned, is entry 0: one past the highest,
+// the largest index, and indices that would be negative if read signed.
+TEST_F(HostContractTest, MaterialIndicesPastTheHighestAreEntry0ComparedUnsigned)
+{
+    const MaterialTable saved = _ZqGmaterials;
+    std::vector<MaterialEntry> entries(6);
+    _ZqGmaterials = {4, entries.data()};
+    const MaterialSelection byPolygon{0, 1, 0};
+    PolygonRecord polygon{};
+    LightPointRecord point{};
+    struct Case {
+        uint32_t index;
+        size_t entry;
+    };
+    for (const Case& c : {Case{0, 0}, Case{1, 1}, Case{4, 4}, Case{5, 0}, Case{0x7FFFFFFF, 0}, Case{0x80000000u, 0},
+                          Case{0xFFFFFFFFu, 0}}) {
+        SCOPED_TRACE(c.index);
+        polygon.materialIndex = c.index;
+        point.materialIndex = c.index;
+        EXPECT_EQ(LookupMaterial(&byPolygon, &polygon), &entries[c.entry]);
+        EXPECT_EQ(LookupLightPointMaterial(&byPolygon, &point), &entries[c.entry]);
+        const MaterialSelection byDefault{0, 0, c.index};
+        EXPECT_EQ(LookupMaterial(&byDefault, &polygon), &entries[c.entry]) << "the view's default index";
+    }
+    // A table that shrinks or grows between lookups is read again.
+    polygon.materialIndex = 4;
+    _ZqGmaterials.highestIndex = 3;
+    EXPECT_EQ(LookupMaterial(&byPolygon, &polygon), &entries[0]);
+    _ZqGmaterials.highestIndex = 5;
+    polygon.materialIndex = 5;
+    EXPECT_EQ(LookupMaterial(&byPolygon, &polygon), &entries[5]);
+    // Highest index 0: only entry 0 exists.
+    _ZqGmaterials.highestIndex = 0;
+    polygon.materialIndex = 1;
+    EXPECT_EQ(LookupMaterial(&byPolygon, &polygon), &entries[0]);
+    std::vector<MaterialEntry> other(2);
+    _ZqGmaterials = {1, other.data()};
+    EXPECT_EQ(LookupMaterial(&byPolygon, &polygon), &other[1]) << "the array pointer is read again too";
+    _ZqGmaterials = saved;
 }
 
 // ---- Every allocation of every operation that allocates, failing ----------

@@ -1,6 +1,7 @@
 // The host services: keyed lists, memory manager, bit routines.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <set>
 #include <vector>
 
@@ -87,11 +88,17 @@ TEST(StrictHost, LenientModeWalksInCreationOrderWithSmallKeys)
 {
     ZqHostSetStrict(0);
     KeyedList list{};
-    for (int32_t key = 1; key <= 3; ++key) *static_cast<int32_t*>(_ZqGCreateListItem(&list, 4, nullptr, key)) = key;
+    for (int32_t key = 1; key <= 3; ++key) {
+        auto* payload = static_cast<int32_t*>(_ZqGCreateListItem(&list, 4, nullptr, key));
+        ASSERT_NE(payload, nullptr);
+        *payload = key;
+    }
     int32_t chosen = 0;
     ASSERT_NE(_ZqGCreateListItem(&list, 4, &chosen, 0), nullptr);
     EXPECT_EQ(chosen, 4) << "the first free key after 1";
-    *static_cast<int32_t*>(_ZqGFindListItem(&list, chosen)) = chosen;
+    auto* found = static_cast<int32_t*>(_ZqGFindListItem(&list, chosen));
+    ASSERT_NE(found, nullptr);
+    *found = chosen;
     std::vector<int32_t> seen;
     ForEach(&list, [&](int32_t value) { seen.push_back(value); });
     EXPECT_EQ(seen, (std::vector<int32_t>{1, 2, 3, 4}));
@@ -108,6 +115,35 @@ TEST(KeyedList, AssignedKeysAvoidKeysTheCallerChose)
     ASSERT_NE(_ZqGCreateListItem(&list, 8, &key, 0), nullptr);
     EXPECT_NE(key, 1);
     EXPECT_NE(key, 2);
+    _ZqGDeleteList(&list);
+}
+
+// Keys of either sign and at both ends of the range are kept apart, and a
+// key the list assigns for key 0 is none of them.
+TEST(KeyedList, KeysOfEitherSignAndBothEndsAreDistinct)
+{
+    KeyedList list{};
+    const int32_t keys[] = {INT32_MIN, -1, 1, INT32_MAX};
+    for (int32_t key : keys) {
+        auto* payload = static_cast<int32_t*>(_ZqGCreateListItem(&list, 4, nullptr, key));
+        ASSERT_NE(payload, nullptr);
+        *payload = key;
+    }
+    int32_t assigned = 0;
+    ASSERT_NE(_ZqGCreateListItem(&list, 4, &assigned, 0), nullptr);
+    for (int32_t key : keys) {
+        SCOPED_TRACE(key);
+        EXPECT_NE(assigned, key);
+        auto* payload = static_cast<int32_t*>(_ZqGFindListItem(&list, key));
+        ASSERT_NE(payload, nullptr);
+        EXPECT_EQ(*payload, key);
+    }
+    auto* last = static_cast<int32_t*>(_ZqGDeleteListItem(&list, INT32_MAX));
+    ASSERT_NE(last, nullptr);
+    EXPECT_EQ(*last, INT32_MAX);
+    MMfree(last);
+    EXPECT_EQ(_ZqGFindListItem(&list, INT32_MAX), nullptr);
+    EXPECT_NE(_ZqGFindListItem(&list, INT32_MIN), nullptr);
     _ZqGDeleteList(&list);
 }
 
@@ -129,8 +165,11 @@ TEST(KeyedList, DeletedPayloadBelongsToTheCaller)
 TEST(KeyedList, StrictWalkGoesNewestFirstAndSurvivesRemovalOfTheNextItem)
 {
     KeyedList list{};
-    for (int32_t key = 10; key < 14; ++key)
-        *static_cast<int32_t*>(_ZqGCreateListItem(&list, 4, nullptr, key)) = key;
+    for (int32_t key = 10; key < 14; ++key) {
+        auto* payload = static_cast<int32_t*>(_ZqGCreateListItem(&list, 4, nullptr, key));
+        ASSERT_NE(payload, nullptr);
+        *payload = key;
+    }
     std::vector<int32_t> seen;
     for (auto* item = static_cast<int32_t*>(_ZqGFirstListItem(&list)); item != nullptr;
          item = static_cast<int32_t*>(_ZqGNextListItem(&list))) {
@@ -201,6 +240,30 @@ TEST(BitRoutines, CountFromTheLeastSignificantBit)
     EXPECT_EQ(ZqMBitCount(0), 0u);
     EXPECT_EQ(ZqMMSB(0), 0u);
     EXPECT_EQ(ZqMLSB(0), 0u);
+}
+
+// Bit 0, bit 31 and every bit between, alone, with the lowest bit, and as
+// the lowest of a run up to bit 31: the routines count from bit 0 at the
+// least significant end, over all 32 bits, as unsigned values.
+TEST(BitRoutines, EveryBitPositionFromBit0ToBit31)
+{
+    for (uint32_t bit = 0; bit < 32; ++bit) {
+        SCOPED_TRACE(bit);
+        const uint32_t alone = uint32_t{1} << bit;
+        const uint32_t run = 0xFFFFFFFFu << bit;
+        EXPECT_EQ(ZqMMSB(alone), bit);
+        EXPECT_EQ(ZqMLSB(alone), bit);
+        EXPECT_EQ(ZqMBitCount(alone), 1u);
+        EXPECT_EQ(ZqMMSB(alone | 1u), bit);
+        EXPECT_EQ(ZqMLSB(alone | 0x80000000u), bit);
+        EXPECT_EQ(ZqMMSB(run), 31u);
+        EXPECT_EQ(ZqMLSB(run), bit);
+        EXPECT_EQ(ZqMBitCount(run), 32u - bit);
+        EXPECT_EQ(ZqMBitCount(~run), bit);
+    }
+    EXPECT_EQ(ZqMMSB(0xFFFFFFFFu), 31u);
+    EXPECT_EQ(ZqMLSB(0xFFFFFFFFu), 0u);
+    EXPECT_EQ(ZqMBitCount(0x55555555u), 16u);
 }
 
 TEST(BitRoutines, MatrixIdentityAndCopy)

@@ -1,5 +1,6 @@
 // Compiled with -m32: the static assertions in the headers check the host's
-// byte offsets.
+// byte offsets; slots32.h puts every operation slot where a host binds it,
+// slot N at N x 4 bytes.
 #include "zqgd/driver.h"
 #include "zqgd/host.h"
 #include "zqgd/platform.h"
@@ -8,3 +9,4 @@ static_assert(ZQGD_TARGET_32, "this check is compiled for a 32-bit target");
 #include "zqgd/geometry.h"
 #include "zqgd/view.h"
 #include "zqgd/texture.h"
+#include "slots32.h"
