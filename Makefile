@@ -53,12 +53,12 @@ test-windows: build
 # `make test` runs a short pass.
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 600
-FUZZ_SOURCES = fuzz/bdf_fuzz.cpp overlay/bdf_font.cpp host/memory.cpp host/files.cpp
+FUZZ_SOURCES = fuzz/bdf_fuzz.cpp overlay/bdf_font.cpp host/memory.cpp host/files.cpp host/own_location_posix.cpp
 
 $(FUZZ_BUILD)/bdf_fuzz: $(FUZZ_SOURCES) overlay/bdf_font.h include/zqgd/host.h
 	mkdir -p $(FUZZ_BUILD)
 	clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-	    -Iinclude -I. -DZQGD_FONT_DIRS='""' $(FUZZ_SOURCES) -o $@
+	    -Iinclude -I. -DZQGD_BUILD_FONT_DIR='""' -DZQGD_FONTS_FROM_LIBRARY='""' $(FUZZ_SOURCES) -o $@
 
 $(FUZZ_BUILD)/corpus: fuzz/make-corpus.sh
 	fuzz/make-corpus.sh $@

@@ -9,7 +9,7 @@
 #include "driver/palette.h"
 #include "recorder/gl_recorder.h"
 #include "support/test_channel.h"
-#include "support/test_object.h"
+#include "zqgd/geometry.h"
 #include "zqgd/texture.h"
 #include "zqgd/view.h"
 
@@ -839,13 +839,20 @@ void CallEveryOperationOfAClosedView(ViewRecord* view, ViewOps& ops)
     const ViewOps table = ops;
     static const float matrix[12] = {0, 1, 0, 2, -1, 0, 0, 3, 0, 0, 1, 4};
     const BackgroundRecord background{0, {0.5f, 0.25f, 1.0f}, 0};
-    TestObject object;
-    object.square(0.5f, 2.0f);
+    float vertices[3][3] = {{-1, -1, 2}, {1, -1, 2}, {0, 1, 2}};
+    PolygonRecord triangle{};
+    triangle.vertexCount = 3;
+    for (uint32_t i = 0; i < 3; ++i) triangle.corners[i].vertexIndex = i;
+    triangle.plane[2] = -1;
+    triangle.plane[3] = 2;
+    PolygonList list{3, vertices, 1, &triangle, 0, nullptr};
+    const float eye[3] = {0, 0, 0};
+    GeometryBlock geometry{0, &list, matrix, eye, 0, 0, 0};
 
     ops.SetEnvironment(view);
     EXPECT_EQ(ops.SetRenderMode(view, ZQGD_MODE_FACET | ZQGD_MODE_LINES | ZQGD_MODE_DEPTH_ON), 1);
     ops.BeginView(view, 40, matrix, ZQGD_CLEAR_COLOUR | ZQGD_CLEAR_DEPTH);
-    ops.DrawPolygons(view, nullptr, object.finish());
+    ops.DrawPolygons(view, nullptr, &geometry);
     int32_t pair[2] = {7, 9};
     ops.QueryPair(view, pair);
     EXPECT_EQ(pair[0], 7);

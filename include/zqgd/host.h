@@ -108,8 +108,10 @@ void ZqFClose(void* file);
  * with a '/' is taken as it is. A bare name is looked for, in this order, in
  * the directories of the environment variable ZQGD_FONT_PATH (separated by
  * ':'), the directories added with ZqFAddSearchDirectory, the current
- * directory, and the fonts installed with the driver. The path returned stays
- * valid until the process ends. */
+ * directory, and the fonts of the installation: share/zqgd/fonts under the
+ * prefix this library was installed to, found from the library's own place
+ * (a copy in the build tree takes the build tree's fonts instead). The path
+ * returned stays valid until the process ends. */
 const char* ZqFFindFile(const char* name);
 void ZqFAddSearchDirectory(const char* directory);
 
