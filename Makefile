@@ -10,7 +10,7 @@ CMAKE_FLAGS ?=
 export LIBGL_ALWAYS_SOFTWARE = 1
 export GALLIUM_DRIVER = llvmpipe
 
-.PHONY: all deps build demo test test-plain test-sanitize test-windows test-fuzz fuzz bench clean
+.PHONY: all deps build demo docs test test-plain test-sanitize test-windows test-fuzz fuzz bench clean
 
 all: build
 
@@ -23,6 +23,12 @@ build: deps
 
 demo: build
 	$(BUILD)/viewer/zqviewer --out $(DEMO_OUT)
+
+# The host's reference from the public headers: $(BUILD)/docs/html/index.html
+# (the docs_reference test runs the same with every warning an error).
+docs: deps
+	mkdir -p $(BUILD)/docs
+	ZQGD_SOURCE=$(CURDIR) ZQGD_DOCS_OUT=$(abspath $(BUILD))/docs doxygen docs/Doxyfile
 
 test: test-plain test-sanitize test-windows test-fuzz
 

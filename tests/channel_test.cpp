@@ -819,13 +819,13 @@ TEST_F(ChannelTest, OperationsOnAClosedChannelTouchNothing)
     ASSERT_EQ(closed.record.driverState, nullptr);
     MakeChannelCurrent(other.state());
     const ChannelRecord record = closed.record;
-    const Holdings holdings;
+    const uint32_t blocks = MMLiveBlocks();
 
     EXPECT_EQ(closed.ops.CloseChannel(&closed.record), 0);
     CallEveryOperationOfAClosedChannel(&closed.record, closed.ops);
 
     EXPECT_EQ(std::memcmp(&closed.record, &record, sizeof record), 0);
-    EXPECT_EQ(Holdings(), holdings);
+    EXPECT_EQ(MMLiveBlocks(), blocks);
     EXPECT_EQ(currentChannel, other.state());
     EXPECT_EQ(wglGetCurrentContext(), other.state()->glContext);
 }
@@ -905,9 +905,9 @@ TEST_F(ChannelTest, OperationsOnAClosedViewTouchNothing)
     ASSERT_EQ(closedByView.state, nullptr);
     MakeChannelCurrent(other.state());
     const uint32_t overlay[2] = {channel.state()->overlayWidth, channel.state()->overlayHeight};
-    Holdings holdings;
+    uint32_t blocks = MMLiveBlocks();
     CallEveryOperationOfAClosedView(&first, firstOps);
-    EXPECT_EQ(Holdings(), holdings);
+    EXPECT_EQ(MMLiveBlocks(), blocks);
     EXPECT_EQ(currentChannel, other.state());
     EXPECT_EQ(channel.state()->overlayWidth, overlay[0]);
     EXPECT_EQ(channel.state()->overlayHeight, overlay[1]);
@@ -915,10 +915,10 @@ TEST_F(ChannelTest, OperationsOnAClosedViewTouchNothing)
     ASSERT_EQ(channel.ops.CloseChannel(&channel.record), 0);
     ASSERT_EQ(closedWithChannel.state, nullptr);
     MakeChannelCurrent(other.state());
-    holdings = Holdings();
+    blocks = MMLiveBlocks();
     CallEveryOperationOfAClosedView(&second, secondOps);
     CallEveryOperationOfAClosedView(&first, firstOps);
-    EXPECT_EQ(Holdings(), holdings);
+    EXPECT_EQ(MMLiveBlocks(), blocks);
     EXPECT_EQ(currentChannel, other.state());
     EXPECT_EQ(wglGetCurrentContext(), other.state()->glContext);
 }
