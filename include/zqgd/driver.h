@@ -372,20 +372,25 @@ ZQGD_STATIC_ASSERT(sizeof(ChannelOps) == 23 * sizeof(void (*)(void)), "ChannelOp
 #endif
 
 /** Describes the driver: fills description (see DriverDescription) with
- * the desktop's colour depth, asked afresh at each call, and returns it.
- * The text and mode list are new blocks that the host frees with MMfree. */
+ * the desktop's colour depth, asked afresh at each call, and returns it
+ * (null for a null description). The text and mode list are new blocks that
+ * the host frees with MMfree; when memory runs out both are null and
+ * modeCount is 0. */
 ZQGD_EXPORT DriverDescription* ZqGDDescription(DriverDescription* description);
 /** Opens a channel on the window *request->window: fills the host's
  * channel record, normalises request->bufferMode (1 stays 1, anything else
  * becomes 2) and sets request->clearedWord4 to 0, copies the 23 ChannelOps
  * into opsDestination (host memory it keeps for the life of the channel),
- * creates the GL context on the window, and loads and selects the default
- * font "6x12.bdf" under id -1 (a channel without it draws no text). The
- * driver keeps textureLoad for the channel's life. Failures of the context
- * or the font are not reported.
+ * creates the GL context on the window (a pixel format with the buffering
+ * asked for and a depth buffer), and loads and selects the default font
+ * "6x12.bdf" under id -1. The driver keeps textureLoad for the channel's
+ * life. A missing default font is not reported: the channel then draws no
+ * text until the host loads and selects a font.
  * \par Status
- * 0; 1 when the channel's state cannot be allocated (the record, the request
- * and the destination are then left as they were). */
+ * 0; 1 when a record or the window handle is null, the channel's state
+ * cannot be allocated, or the device has no pixel format or the GL context
+ * cannot be created and bound: the record, the request and the destination
+ * are then left as they were, and nothing is held. */
 ZQGD_EXPORT int32_t ZqGDOpenChannel(ChannelRecord* channel, ChannelRequest* request,
                                     ChannelOps* opsDestination, TextureLoadCallback textureLoad);
 

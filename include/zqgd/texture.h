@@ -44,7 +44,7 @@ struct TextureDefinition {
     uint32_t reserved16;     /**< Not read. */
     int32_t operation;       /**< ::ZQGD_DEFINE_TEXTURE, ::ZQGD_DEFINE_BACKDROP or ::ZQGD_DELETE_TEXTURE. */
     float horizontalAngle;   /**< Backdrops: horizontal direction of the image's centre, radians. */
-    float verticalAngle;     /**< Backdrops: vertical direction of the image's centre, radians (grows downward: a larger view angle moves the image up). */
+    float verticalAngle;     /**< Backdrops: vertical direction of the image's centre, radians, measured as SetBackdropAngles measures its vertical angle (growing downward). */
     float angularWidth;      /**< Backdrops: the angle the image's full width covers, radians (2 pi: a full circle); below 0.000001 the image stays centred. */
     uint32_t flags;          /**< Texture maps: ZQGD_TEXTURE_* bits. */
     uint32_t keyRed;         /**< Texture maps: red of the transparent colour, 0 to 255; any of the three above 255: no transparent colour. */

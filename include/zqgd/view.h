@@ -181,7 +181,8 @@ struct ViewOps {
     void (*empty1)(void);                                                                      /**< Slot 1: empty (null). */
     /** Slot 2: closes the view: frees its state and its render-mode list and
      * forgets the descriptor (state becomes null). The overlay extent is not
-     * recomputed. The host's table copy must not be used for drawing after.
+     * recomputed. After it, every operation of the host's table copy returns
+     * at once.
      * \par Status
      * 0, also for a view already closed. */
     int32_t (*CloseView)(ViewRecord* view);                                                    /*  2 */
