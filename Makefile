@@ -10,7 +10,7 @@ CMAKE_FLAGS ?=
 export LIBGL_ALWAYS_SOFTWARE = 1
 export GALLIUM_DRIVER = llvmpipe
 
-.PHONY: all deps build demo test test-plain test-sanitize test-windows test-fuzz fuzz bench clean
+.PHONY: all deps build demo docs test test-plain test-sanitize test-windows test-fuzz fuzz bench clean
 
 all: build
 
@@ -23,6 +23,12 @@ build: deps
 
 demo: build
 	$(BUILD)/viewer/zqviewer --out $(DEMO_OUT)
+
+# The host's reference from the public headers: $(BUILD)/docs/html/index.html
+# (the docs_reference test runs the same with every warning an error).
+docs: deps
+	mkdir -p $(BUILD)/docs
+	ZQGD_SOURCE=$(CURDIR) ZQGD_DOCS_OUT=$(abspath $(BUILD))/docs doxygen docs/Doxyfile
 
 test: test-plain test-sanitize test-windows test-fuzz
 
@@ -53,12 +59,12 @@ test-windows: build
 # `make test` runs a short pass.
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 600
-FUZZ_SOURCES = fuzz/bdf_fuzz.cpp overlay/bdf_font.cpp host/memory.cpp host/files.cpp
+FUZZ_SOURCES = fuzz/bdf_fuzz.cpp overlay/bdf_font.cpp host/memory.cpp host/files.cpp host/own_location_posix.cpp
 
 $(FUZZ_BUILD)/bdf_fuzz: $(FUZZ_SOURCES) overlay/bdf_font.h include/zqgd/host.h
 	mkdir -p $(FUZZ_BUILD)
 	clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-	    -Iinclude -I. -DZQGD_FONT_DIRS='""' $(FUZZ_SOURCES) -o $@
+	    -Iinclude -I. -DZQGD_BUILD_FONT_DIR='""' -DZQGD_FONTS_FROM_LIBRARY='""' $(FUZZ_SOURCES) -o $@
 
 $(FUZZ_BUILD)/corpus: fuzz/make-corpus.sh
 	fuzz/make-corpus.sh $@

@@ -39,9 +39,12 @@ void QueryImageFormat(ChannelRecord* channel, int32_t mode, Bitmap* bitmap)
     bitmap->spare = 0;
 }
 
+// A channel already closed is left as it is: closing it again is not a
+// failure, since what the host asked for holds.
 int32_t CloseChannel(ChannelRecord* channel)
 {
     ChannelState* state = StateOf(channel);
+    if (state == nullptr) return ZQGD_OK;
     gluDeleteQuadric(state->quadric);
     DiscardTextureStores(state);
     DiscardViews(state);

@@ -1,31 +1,34 @@
-// The channel operations in slot order.
+// The channel operations in slot order. Every slot but CloseChannel and
+// OpenView refuses a closed channel through WhileOpen; those two check for
+// themselves (a second close is not a failure; OpenView takes the view).
 #include "channel.h"
+#include "open_guard.h"
 #include "overlay/overlay.h"
 #include "texture/texture_store.h"
 #include "view/view.h"
 
 const ChannelOps kChannelOps = {
-    .QueryImageFormat = QueryImageFormat,         //  0
-    .CloseChannel = CloseChannel,                 //  1
-    .RemoveSpareItem = RemoveSpareItem,           //  2
-    .ReservedOp3 = ReservedOp3,                   //  3
-    .OpenView = OpenView,                         //  4
-    .DeleteTexture = DeleteTexture,               //  5
-    .SelectChannelPalette = SelectChannelPalette, //  6
-    .ReservedOp7 = ReservedOp7,                   //  7
-    .DefineTexture = DefineTexture,               //  8
-    .EndFrame = EndFrame,                         //  9
-    .DrawCircle = DrawCircle,                     // 10
-    .DrawLine = DrawLine,                         // 11
-    .LoadFont = LoadFont,                         // 12
-    .SetCursorPosition = SetCursorPosition,       // 13
-    .MoveCursor = MoveCursor,                     // 14
-    .FillPolygon = FillPolygon,                   // 15
-    .FillRectangle = FillRectangle,               // 16
-    .SetTextTransparent = SetTextTransparent,     // 17
-    .SetPenColours = SetPenColours,               // 18
-    .SetCursorStyle = SetCursorStyle,             // 19
-    .SelectFont = SelectFont,                     // 20
-    .SetCursorVisible = SetCursorVisible,         // 21
-    .DrawOverlayText = DrawOverlayText,           // 22
+    .QueryImageFormat = WhileOpen<QueryImageFormat>::Call,          //  0
+    .CloseChannel = CloseChannel,                                   //  1
+    .RemoveSpareItem = WhileOpen<RemoveSpareItem>::Call,            //  2
+    .ReservedOp3 = WhileOpen<ReservedOp3>::Call,                    //  3
+    .OpenView = OpenView,                                           //  4
+    .DeleteTexture = WhileOpen<DeleteTexture>::Call,                //  5
+    .SelectChannelPalette = WhileOpen<SelectChannelPalette>::Call,  //  6
+    .ReservedOp7 = WhileOpen<ReservedOp7>::Call,                    //  7
+    .DefineTexture = WhileOpen<DefineTexture>::Call,                //  8
+    .EndFrame = WhileOpen<EndFrame>::Call,                          //  9
+    .DrawCircle = WhileOpen<DrawCircle>::Call,                      // 10
+    .DrawLine = WhileOpen<DrawLine>::Call,                          // 11
+    .LoadFont = WhileOpen<LoadFont>::Call,                          // 12
+    .SetCursorPosition = WhileOpen<SetCursorPosition>::Call,        // 13
+    .MoveCursor = WhileOpen<MoveCursor>::Call,                      // 14
+    .FillPolygon = WhileOpen<FillPolygon>::Call,                    // 15
+    .FillRectangle = WhileOpen<FillRectangle>::Call,                // 16
+    .SetTextTransparent = WhileOpen<SetTextTransparent>::Call,      // 17
+    .SetPenColours = WhileOpen<SetPenColours>::Call,                // 18
+    .SetCursorStyle = WhileOpen<SetCursorStyle>::Call,              // 19
+    .SelectFont = WhileOpen<SelectFont>::Call,                      // 20
+    .SetCursorVisible = WhileOpen<SetCursorVisible>::Call,          // 21
+    .DrawOverlayText = WhileOpen<DrawOverlayText>::Call,            // 22
 };

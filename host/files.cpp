@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "own_location.h"
 #include "zqgd/host.h"
 
 namespace {
@@ -30,6 +31,27 @@ bool IsFile(const std::string& path)
     return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
+bool IsDirectory(const std::string& path)
+{
+    struct stat status;
+    return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+// The fonts of the installation this library belongs to: the font folder at
+// its installed place relative to the library's own folder. A copy that
+// sits in the build tree has no such folder and takes the build tree's
+// fonts instead; an installed copy never looks into the build tree, which
+// may be gone.
+std::string PackageFontDirectory()
+{
+    std::string own = OwnDirectory();
+    if (!own.empty()) {
+        std::string installed = own + "/" + ZQGD_FONTS_FROM_LIBRARY;
+        if (IsDirectory(installed)) return installed;
+    }
+    return ZQGD_BUILD_FONT_DIR;
+}
+
 void Split(const char* list, std::vector<std::string>& into)
 {
     if (list == nullptr) return;
@@ -49,7 +71,7 @@ std::vector<std::string> SearchDirectories()
     Split(std::getenv("ZQGD_FONT_PATH"), directories);
     directories.insert(directories.end(), AddedDirectories().begin(), AddedDirectories().end());
     directories.push_back(".");
-    Split(ZQGD_FONT_DIRS, directories);
+    directories.push_back(PackageFontDirectory());
     return directories;
 }
 

@@ -3,6 +3,7 @@
 // test of those three is made at compile time. Within a call the lit and
 // unlit loops are separate, and each fill primitive is a straight sequence
 // for its corner count and texture case.
+#include "driver/open_guard.h"
 #include "driver/probe.h"
 #include "driver/switches.h"
 #include "light_points.h"
@@ -220,6 +221,7 @@ void PointVertexArray(const PolygonList* list)
 template <Group G, bool Outlined, bool Arrays>
 void Render(ViewRecord* view, void*, GeometryBlock* block)
 {
+    if (!IsOpen(view)) return;  // a host's slot 3 outlives its view
     ChannelState* channel = ChannelOf(view);
     if constexpr (Outlined) {
         SwitchCapability(channel->textureEnabled, GL_TEXTURE_2D, false);

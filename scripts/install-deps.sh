@@ -9,7 +9,7 @@ packages="
   libx11-dev xvfb xauth
   libgtest-dev libgmock-dev libbenchmark-dev
   libpng-dev libcli11-dev libtinyobjloader-dev
-  xfonts-base pcf2bdf clang libclang-rt-14-dev
+  xfonts-base pcf2bdf clang libclang-rt-14-dev doxygen
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 googletest
 "
 

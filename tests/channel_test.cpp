@@ -4,6 +4,8 @@
 #include <climits>
 #include <cstddef>
 #include <cstring>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "driver/palette.h"
@@ -12,6 +14,7 @@
 #include "support/test_channel.h"
 #include "support/test_texture.h"
 #include "support/test_view.h"
+#include "zqgd/geometry.h"
 #include "zqgd/texture.h"
 #include "zqgd/view.h"
 
@@ -1311,6 +1314,221 @@ TEST_F(ChannelTest, EachViewSlotCalledByIndexRunsItsOperation)
     // 2 closes the view.
     EXPECT_EQ(SlotOf<host_slot::CloseView>(table, 2)(&view), 0);
     EXPECT_EQ(descriptor.state, nullptr);
+}
+
+// Calls every channel operation but CloseChannel on a channel that is
+// closed, checking the statuses and the host's out-records: no operation
+// writes anything, those with a status return 1, RemoveSpareItem null.
+void CallEveryOperationOfAClosedChannel(ChannelRecord* record, ChannelOps& ops)
+{
+    for (int32_t mode : {1, 2}) {
+        Bitmap bitmap;
+        std::memset(&bitmap, 0x3C, sizeof bitmap);
+        const Bitmap before = bitmap;
+        ops.QueryImageFormat(record, mode, &bitmap);
+        EXPECT_EQ(std::memcmp(&bitmap, &before, sizeof bitmap), 0) << "QueryImageFormat mode " << mode;
+    }
+    EXPECT_EQ(ops.RemoveSpareItem(record, 0), nullptr);
+    EXPECT_EQ(ops.RemoveSpareItem(record, 5), nullptr);
+    EXPECT_EQ(ops.ReservedOp3(record), 1);
+    EXPECT_EQ(ops.ReservedOp7(record), 1);
+
+    ViewDescriptor descriptor;
+    std::memset(&descriptor, 0x47, sizeof descriptor);
+    const ViewDescriptor descriptorBefore = descriptor;
+    ViewRecord view{nullptr, nullptr, 0, &descriptor, record};
+    ViewOps viewOps;
+    std::memset(&viewOps, 0x29, sizeof viewOps);
+    const ViewOps viewOpsBefore = viewOps;
+    EXPECT_EQ(ops.OpenView(&view, &viewOps), 1);
+    EXPECT_EQ(std::memcmp(&descriptor, &descriptorBefore, sizeof descriptor), 0) << "OpenView";
+    EXPECT_EQ(std::memcmp(&viewOps, &viewOpsBefore, sizeof viewOps), 0) << "OpenView";
+
+    std::vector<uint32_t> pixels(8 * 8, 0xFF00FF00);
+    TextureDefinition definition{};
+    definition.image = {pixels.data(), 32, 8, 8, 32, 4, 0xFF, 0, 8, 0xFF00, 8, 8, 0xFF0000, 16, 8, 0};
+    definition.operation = ZQGD_DEFINE_TEXTURE;
+    definition.keyRed = definition.keyGreen = definition.keyBlue = 256;
+    const TextureDefinition definitionBefore = definition;
+    for (int32_t operation : {ZQGD_DEFINE_BACKDROP, ZQGD_DELETE_TEXTURE, ZQGD_DEFINE_TEXTURE}) {
+        definition.operation = operation;
+        for (uint32_t newImage : {0u, 1u}) {
+            EXPECT_EQ(ops.DefineTexture(record, 7, &definition, newImage), 1) << "operation " << operation;
+            definition.operation = definitionBefore.operation;
+            EXPECT_EQ(std::memcmp(&definition, &definitionBefore, sizeof definition), 0) << "DefineTexture";
+            definition.operation = operation;
+        }
+    }
+    ops.DeleteTexture(record, 7);
+    EXPECT_EQ(ops.SelectChannelPalette(record), 1);
+    EXPECT_EQ(ops.EndFrame(record), 1);
+
+    const uint32_t centre[2] = {20, 20};
+    const int32_t from[2] = {1, 2}, to[2] = {30, 20}, at[2] = {4, 4};
+    const int32_t points[6] = {2, 2, 30, 4, 10, 30};
+    const float red[3] = {1, 0, 0}, blue[3] = {0, 0, 1};
+    ops.DrawCircle(record, 5, centre);
+    ops.DrawLine(record, from, to);
+    EXPECT_EQ(ops.LoadFont(record, 3, "6x12.bdf"), 1);
+    EXPECT_EQ(ops.LoadFont(record, -1, nullptr), 1);
+    ops.SetCursorPosition(record, at);
+    ops.MoveCursor(record, 3, -2);
+    ops.FillPolygon(record, 3, points);
+    ops.FillRectangle(record, from, to);
+    ops.SetTextTransparent(record, 0);
+    ops.SetPenColours(record, red, blue);
+    ops.SetCursorStyle(record, 1, 5, blue);
+    ops.SelectFont(record, -1);
+    ops.SetCursorVisible(record, 1);
+    ops.DrawOverlayText(record, at, "text");
+}
+
+// A host keeps its table after CloseChannel. A second close leaves everything
+// as it is and returns 0 like the first; every other operation on the closed
+// channel writes nothing into the host's records, allocates nothing, leaves
+// another channel current and returns 1 where it has a status.
+TEST_F(ChannelTest, OperationsOnAClosedChannelTouchNothing)
+{
+    TestChannel closed(32, 32), other(32, 32);
+    ASSERT_EQ(closed.open(), 0);
+    ASSERT_EQ(other.open(), 0);
+    closed.record.cursorVisible = 1;  // an end of frame would draw the cursor
+    ASSERT_EQ(closed.ops.CloseChannel(&closed.record), 0);
+    ASSERT_EQ(closed.record.driverState, nullptr);
+    MakeChannelCurrent(other.state());
+    const ChannelRecord record = closed.record;
+    const uint32_t blocks = MMLiveBlocks();
+
+    EXPECT_EQ(closed.ops.CloseChannel(&closed.record), 0);
+    CallEveryOperationOfAClosedChannel(&closed.record, closed.ops);
+
+    EXPECT_EQ(std::memcmp(&closed.record, &record, sizeof record), 0);
+    EXPECT_EQ(MMLiveBlocks(), blocks);
+    EXPECT_EQ(currentChannel, other.state());
+    EXPECT_EQ(wglGetCurrentContext(), other.state()->glContext);
+}
+
+// Calls every view operation on a view that is closed, checking statuses
+// and out-records: nothing written, status 1 where there is one, 0 from
+// CloseView (closing what is closed, like a second CloseChannel).
+void CallEveryOperationOfAClosedView(ViewRecord* view, ViewOps& ops)
+{
+    const ViewDescriptor descriptor = *view->view;
+    const ViewOps table = ops;
+    static const float matrix[12] = {0, 1, 0, 2, -1, 0, 0, 3, 0, 0, 1, 4};
+    const BackgroundRecord background{0, {0.5f, 0.25f, 1.0f}, 0};
+    float vertices[3][3] = {{-1, -1, 2}, {1, -1, 2}, {0, 1, 2}};
+    PolygonRecord triangle{};
+    triangle.vertexCount = 3;
+    for (uint32_t i = 0; i < 3; ++i) triangle.corners[i].vertexIndex = i;
+    triangle.plane[2] = -1;
+    triangle.plane[3] = 2;
+    PolygonList list{3, vertices, 1, &triangle, 0, nullptr};
+    const float eye[3] = {0, 0, 0};
+    GeometryBlock geometry{0, &list, matrix, eye, 0, 0, 0};
+
+    ops.SetEnvironment(view);
+    EXPECT_EQ(ops.SetRenderMode(view, ZQGD_MODE_FACET | ZQGD_MODE_LINES | ZQGD_MODE_DEPTH_ON), 1);
+    ops.BeginView(view, 40, matrix, ZQGD_CLEAR_COLOUR | ZQGD_CLEAR_DEPTH);
+    ops.DrawPolygons(view, nullptr, &geometry);
+    int32_t pair[2] = {7, 9};
+    ops.QueryPair(view, pair);
+    EXPECT_EQ(pair[0], 7);
+    EXPECT_EQ(pair[1], 9);
+    Bitmap bitmap;
+    std::memset(&bitmap, 0x3C, sizeof bitmap);
+    const Bitmap bitmapBefore = bitmap;
+    EXPECT_EQ(ops.ReadPixels(view, &bitmap), 1);
+    EXPECT_EQ(std::memcmp(&bitmap, &bitmapBefore, sizeof bitmap), 0) << "ReadPixels";
+    ops.SetBackground(view, &background);
+    ops.SetBackdropAngles(view, 0.5f, 1.0f);
+    EXPECT_EQ(ops.SetViewPosition(view, 3, 4), 1);
+    EXPECT_EQ(ops.SetViewSize(view, 10, 12), 1);
+    EXPECT_EQ(ops.CloseView(view), 0);
+
+    EXPECT_EQ(std::memcmp(view->view, &descriptor, sizeof descriptor), 0) << "the descriptor";
+    EXPECT_EQ(std::memcmp(&ops, &table, sizeof table), 0) << "the host's table";
+}
+
+// A view is closed by CloseView or with its channel; either way the host's
+// copy of its table does nothing more: no allocation, no write, no change of
+// current channel, and a channel still open keeps its overlay extent.
+TEST_F(ChannelTest, OperationsOnAClosedViewTouchNothing)
+{
+    TestChannel channel(32, 32), other(32, 32);
+    ASSERT_EQ(channel.open(), 0);
+    ASSERT_EQ(other.open(), 0);
+    Environment environment{};
+    LightRecord light{};
+    light.type = 1;
+    light.colour[0] = 1;
+    environment.lights = &light;
+    environment.lightCount = 1;
+    environment.fogMode = 1;
+    ViewDescriptor closedByView{}, closedWithChannel{};
+    ViewRecord first{&environment, nullptr, 0, &closedByView, &channel.record};
+    ViewRecord second{&environment, nullptr, 0, &closedWithChannel, &channel.record};
+    ViewOps firstOps, secondOps;
+    ASSERT_EQ(channel.ops.OpenView(&first, &firstOps), 0);
+    ASSERT_EQ(channel.ops.OpenView(&second, &secondOps), 0);
+    for (auto [view, ops] : {std::pair{&first, &firstOps}, std::pair{&second, &secondOps}}) {
+        view->view->nearPlane = 0.1f;
+        view->view->farPlane = 100.0f;
+        view->view->fieldOfView = 1.0f;
+        ops->SetViewPosition(view, 2, 3);
+        ops->SetViewSize(view, 20, 24);
+    }
+
+    ASSERT_EQ(firstOps.CloseView(&first), 0);
+    ASSERT_EQ(closedByView.state, nullptr);
+    MakeChannelCurrent(other.state());
+    const uint32_t overlay[2] = {channel.state()->overlayWidth, channel.state()->overlayHeight};
+    uint32_t blocks = MMLiveBlocks();
+    CallEveryOperationOfAClosedView(&first, firstOps);
+    EXPECT_EQ(MMLiveBlocks(), blocks);
+    EXPECT_EQ(currentChannel, other.state());
+    EXPECT_EQ(channel.state()->overlayWidth, overlay[0]);
+    EXPECT_EQ(channel.state()->overlayHeight, overlay[1]);
+
+    ASSERT_EQ(channel.ops.CloseChannel(&channel.record), 0);
+    ASSERT_EQ(closedWithChannel.state, nullptr);
+    MakeChannelCurrent(other.state());
+    blocks = MMLiveBlocks();
+    CallEveryOperationOfAClosedView(&second, secondOps);
+    CallEveryOperationOfAClosedView(&first, firstOps);
+    EXPECT_EQ(MMLiveBlocks(), blocks);
+    EXPECT_EQ(currentChannel, other.state());
+    EXPECT_EQ(wglGetCurrentContext(), other.state()->glContext);
+}
+
+// Neither a closed channel nor a closed view reaches GL or the window system.
+TEST_F(ChannelTest, ClosedChannelsAndViewsCallNoGl)
+{
+    TestChannel channel(32, 32);
+    ASSERT_EQ(channel.open(), 0);
+    ViewDescriptor descriptors[2] = {};
+    ViewRecord views[2] = {{nullptr, nullptr, 0, &descriptors[0], &channel.record},
+                           {nullptr, nullptr, 0, &descriptors[1], &channel.record}};
+    ViewOps viewOps[2];
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_EQ(channel.ops.OpenView(&views[i], &viewOps[i]), 0);
+        viewOps[i].SetViewSize(&views[i], 32, 32);
+    }
+    ASSERT_EQ(viewOps[0].CloseView(&views[0]), 0);
+
+    recorder::Start();
+    CallEveryOperationOfAClosedView(&views[0], viewOps[0]);
+    EXPECT_EQ(recorder::Names(), std::vector<std::string>{}) << "a closed view on an open channel";
+    recorder::Stop();
+
+    channel.record.cursorVisible = 1;
+    ASSERT_EQ(channel.ops.CloseChannel(&channel.record), 0);
+    recorder::Start();
+    EXPECT_EQ(channel.ops.CloseChannel(&channel.record), 0);
+    CallEveryOperationOfAClosedChannel(&channel.record, channel.ops);
+    CallEveryOperationOfAClosedView(&views[1], viewOps[1]);
+    EXPECT_EQ(recorder::Names(), std::vector<std::string>{}) << "a closed channel and its view";
+    recorder::Stop();
 }
 
 }  // namespace

@@ -1,48 +1,53 @@
 #!/bin/sh
-# Installs into a scratch prefix and builds a small host against the
-# installed headers through pkg-config and through the CMake package; the
-# host loads the installed module and describes it.
+# Installs into a scratch prefix and builds the example host
+# (examples/triangle_host.c) against the installed package, once through
+# pkg-config and once through find_package(zqgd). Each build runs with no
+# library path, font path or other variable of ours set, from an empty
+# folder: it loads the installed module, draws a lit triangle and text, and
+# checks their pixels and that no memory block is left. Then the installed
+# font is removed: an installed copy takes its fonts from its own prefix and
+# never from the build tree (which a host may have deleted), so the text
+# must vanish although the build tree's font is still there.
 set -eu
 build=$1
-prefix=$(mktemp -d)
-trap 'rm -rf "$prefix"' EXIT
+source=$(cd "$(dirname "$0")/.." && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
-cat > "$prefix/host.c" <<'HOST'
-#include <dlfcn.h>
-#include <stdio.h>
-#include "zqgd/driver.h"
-#include "zqgd/host.h"
-#include "zqgd/platform.h"
-int main(int argc, char** argv)
-{
-    void* module = dlopen(argv[1], RTLD_NOW);
-    if (!module) { fprintf(stderr, "%s\n", dlerror()); return 1; }
-    ZqGDDescriptionFunction describe = (ZqGDDescriptionFunction)dlsym(module, "ZqGDDescription");
-    DriverDescription description = {0};
-    describe(&description);
-    printf("%s\n", description.description);
-    MMfree(description.description);
-    MMfree(description.modes);
-    return 0;
-}
-HOST
-libdir=$(ls -d "$prefix"/lib*/pkgconfig | head -n 1)
-export PKG_CONFIG_PATH="$libdir"
-# shellcheck disable=SC2046
-cc -o "$prefix/host" "$prefix/host.c" $(pkg-config --cflags --libs zqgd) -ldl -Wl,-rpath,"$(pkg-config --variable=libdir zqgd)"
-"$prefix/host" "$(pkg-config --variable=module zqgd)" | grep -q "Open GL"
 test -f "$prefix/share/zqgd/fonts/6x12.bdf"
 test -x "$prefix/bin/zqviewer"
+mkdir "$work/run"
 
-mkdir -p "$prefix/cmakehost"
-cat > "$prefix/cmakehost/CMakeLists.txt" <<'CMAKE'
-cmake_minimum_required(VERSION 3.25)
-project(cmakehost C)
-find_package(zqgd REQUIRED)
-add_executable(host ../host.c)
-target_link_libraries(host PRIVATE zqgd::zqhost zqgd::zqplatform ${CMAKE_DL_LIBS})
-target_compile_definitions(host PRIVATE MODULE="${ZQGD_MODULE}")
-CMAKE
-cmake -S "$prefix/cmakehost" -B "$prefix/cmakehost/build" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
-cmake --build "$prefix/cmakehost/build" >/dev/null
-"$prefix/cmakehost/build/host" "$(ls "$prefix"/lib*/libzqgd.so | head -n 1)" | grep -q "Open GL"
+# Runs an example host from the empty folder with none of our variables.
+run() {
+    (cd "$work/run" && env -u LD_LIBRARY_PATH -u ZQGD_FONT_PATH "$@")
+}
+
+# pkg-config: the run path comes with the package's link flags.
+PKG_CONFIG_PATH=$(ls -d "$prefix"/lib*/pkgconfig | head -n 1)
+export PKG_CONFIG_PATH
+module=$(pkg-config --variable=module zqgd)
+test -f "$module"
+# shellcheck disable=SC2046
+cc -o "$work/pkgconfig_host" "$source/examples/triangle_host.c" $(pkg-config --cflags --libs zqgd) -ldl \
+    -DZQGD_EXAMPLE_MODULE="\"$module\""
+run "$work/pkgconfig_host" > "$work/pkgconfig.out"
+grep -q "^Open GL" "$work/pkgconfig.out"
+
+# find_package: CMake's run path to the imported libraries.
+cmake -S "$source/examples" -B "$work/cmake" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+cmake --build "$work/cmake" >/dev/null
+run "$work/cmake/triangle_host" > "$work/cmake.out"
+grep -q "^Open GL" "$work/cmake.out"
+
+# Without the installed font the installed copy draws no text, although the
+# build tree still has its own.
+test -f "$build/fonts/6x12.bdf"
+rm "$prefix/share/zqgd/fonts/6x12.bdf"
+if run "$work/cmake/triangle_host" > "$work/nofont.out" 2> "$work/nofont.err"; then
+    echo "text drawn without the installed font" >&2
+    exit 1
+fi
+grep -q "no text" "$work/nofont.err"
+grep -q "text pixels: 0" "$work/nofont.out"

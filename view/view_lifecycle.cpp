@@ -2,30 +2,33 @@
 // derived from all views of a channel.
 #include "view.h"
 
+#include "driver/open_guard.h"
+
 const ViewOps kViewOps = {
-    .SetEnvironment = SetEnvironment,        //  0
-    .empty1 = nullptr,                       //  1
-    .CloseView = CloseView,                  //  2
-    .DrawPolygons = nullptr,                 //  3: installed by OpenView
-    .SetRenderMode = SetRenderMode,          //  4
-    .QueryPair = QueryPair,                  //  5
-    .ReadPixels = ReadPixels,                //  6
-    .empty7 = nullptr,                       //  7
-    .empty8 = nullptr,                       //  8
-    .empty9 = nullptr,                       //  9
-    .empty10 = nullptr,                      // 10
-    .BeginView = BeginView,                  // 11
-    .SetBackground = SetBackground,          // 12
-    .SetBackdropAngles = SetBackdropAngles,  // 13
-    .SetViewPosition = SetViewPosition,      // 14
-    .SetViewSize = SetViewSize,              // 15
+    .SetEnvironment = WhileOpen<SetEnvironment>::Call,        //  0
+    .empty1 = nullptr,                                        //  1
+    .CloseView = CloseView,                                   //  2
+    .DrawPolygons = nullptr,                                  //  3: installed by OpenView
+    .SetRenderMode = WhileOpen<SetRenderMode>::Call,          //  4
+    .QueryPair = WhileOpen<QueryPair>::Call,                  //  5
+    .ReadPixels = WhileOpen<ReadPixels>::Call,                //  6
+    .empty7 = nullptr,                                        //  7
+    .empty8 = nullptr,                                        //  8
+    .empty9 = nullptr,                                        //  9
+    .empty10 = nullptr,                                       // 10
+    .BeginView = WhileOpen<BeginView>::Call,                  // 11
+    .SetBackground = WhileOpen<SetBackground>::Call,          // 12
+    .SetBackdropAngles = WhileOpen<SetBackdropAngles>::Call,  // 13
+    .SetViewPosition = WhileOpen<SetViewPosition>::Call,      // 14
+    .SetViewSize = WhileOpen<SetViewSize>::Call,              // 15
 };
 
 // The view's item is created before anything is handed to the host, so that
 // a list that runs out of memory leaves the descriptor and the table as they
-// were.
+// were. A closed channel opens no view.
 int32_t OpenView(ViewRecord* view, ViewOps* destination)
 {
+    if (!IsOpen(view->channel)) return ZQGD_FAILED;
     ChannelState* channel = ChannelOf(view);
     MakeChannelCurrent(channel);
     auto* state = static_cast<ViewState*>(MMmalloc(sizeof(ViewState)));
@@ -54,9 +57,12 @@ int32_t OpenView(ViewRecord* view, ViewOps* destination)
 }
 
 // The display list lives in the channel's context, so that context is made
-// current first: with several channels another one may be current.
+// current first: with several channels another one may be current. A view
+// already closed (by CloseView or with its channel) is left as it is, as a
+// second CloseChannel leaves its channel.
 int32_t CloseView(ViewRecord* view)
 {
+    if (!IsOpen(view)) return ZQGD_OK;
     ChannelState* channel = ChannelOf(view);
     ViewState* state = StateOf(view->view);
     MakeChannelCurrent(channel);
