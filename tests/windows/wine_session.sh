@@ -59,6 +59,7 @@ start)
     "$wineserver" -p < /dev/null > "$state/wineserver.log" 2>&1 || { cat "$state/wineserver.log" >&2; exit 1; }
     "$wine" wineboot --init < /dev/null > "$state/wineboot.log" 2>&1 || { cat "$state/wineboot.log" >&2; exit 1; }
     echo "wine_session: display $DISPLAY, prefix ${WINEPREFIX:-~/.wine}, persistent server"
+    exit 0
     ;;
 run)
     [ -s "$state/display" ] || { echo "wine_session: no session in $state (start it first)" >&2; exit 1; }
