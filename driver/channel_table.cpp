@@ -1,6 +1,7 @@
-// The channel operations in slot order. Every slot but CloseChannel and
-// OpenView refuses a closed channel through WhileOpen; those two check for
-// themselves (a second close is not a failure; OpenView takes the view).
+// The channel operations in slot order. Every slot but CloseChannel, OpenView
+// and the two reserved ones refuses a closed channel through WhileOpen;
+// CloseChannel and OpenView check for themselves (a second close is not a
+// failure; OpenView takes the view), and the reserved slots read nothing.
 #include "channel.h"
 #include "open_guard.h"
 #include "overlay/overlay.h"
@@ -11,11 +12,11 @@ const ChannelOps kChannelOps = {
     .QueryImageFormat = WhileOpen<QueryImageFormat>::Call,          //  0
     .CloseChannel = CloseChannel,                                   //  1
     .RemoveSpareItem = WhileOpen<RemoveSpareItem>::Call,            //  2
-    .ReservedOp3 = WhileOpen<ReservedOp3>::Call,                    //  3
+    .ReservedOp3 = ReservedOp3,                                     //  3
     .OpenView = OpenView,                                           //  4
     .DeleteTexture = WhileOpen<DeleteTexture>::Call,                //  5
     .SelectChannelPalette = WhileOpen<SelectChannelPalette>::Call,  //  6
-    .ReservedOp7 = WhileOpen<ReservedOp7>::Call,                    //  7
+    .ReservedOp7 = ReservedOp7,                                     //  7
     .DefineTexture = WhileOpen<DefineTexture>::Call,                //  8
     .EndFrame = WhileOpen<EndFrame>::Call,                          //  9
     .DrawCircle = WhileOpen<DrawCircle>::Call,                      // 10

@@ -1330,8 +1330,11 @@ void CallEveryOperationOfAClosedChannel(ChannelRecord* record, ChannelOps& ops)
     }
     EXPECT_EQ(ops.RemoveSpareItem(record, 0), nullptr);
     EXPECT_EQ(ops.RemoveSpareItem(record, 5), nullptr);
-    EXPECT_EQ(ops.ReservedOp3(record), 1);
-    EXPECT_EQ(ops.ReservedOp7(record), 1);
+    // The reserved slots read nothing, not even the channel.
+    EXPECT_EQ(ops.ReservedOp3(record), 0);
+    EXPECT_EQ(ops.ReservedOp7(record), 0);
+    EXPECT_EQ(ops.ReservedOp3(nullptr), 0);
+    EXPECT_EQ(ops.ReservedOp7(nullptr), 0);
 
     ViewDescriptor descriptor;
     std::memset(&descriptor, 0x47, sizeof descriptor);

@@ -207,9 +207,10 @@ typedef struct ChannelOps {
      * \par Status
      * The payload or null (null on a closed channel). */
     void* (*RemoveSpareItem)(ChannelRecord* channel, int32_t key);                           /*  2 */
-    /** Slot 3: reserved, does nothing.
+    /** Slot 3: reserved; reads none of its arguments (channel may be null
+     * or closed) and does nothing.
      * \par Status
-     * 0 (1 on a closed channel). */
+     * 0. */
     int32_t (*ReservedOp3)(ChannelRecord* channel);                                          /*  3 */
     /** Slot 4: opens a view on view->channel and copies the 16 ViewOps into
      * destination (host memory the host keeps for the life of the view).
@@ -234,9 +235,10 @@ typedef struct ChannelOps {
      * \par Status
      * 0 (1 on a closed channel). */
     int32_t (*SelectChannelPalette)(ChannelRecord* channel);                                 /*  6 */
-    /** Slot 7: reserved, does nothing.
+    /** Slot 7: reserved; reads none of its arguments (channel may be null
+     * or closed) and does nothing.
      * \par Status
-     * 0 (1 on a closed channel). */
+     * 0. */
     int32_t (*ReservedOp7)(ChannelRecord* channel);                                          /*  7 */
     /** Slot 8: defines, redefines or deletes the texture map or backdrop
      * image textureId, by definition->operation (::ZQGD_DEFINE_TEXTURE,
