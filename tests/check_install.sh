@@ -1,9 +1,14 @@
 #!/bin/sh
 # Installs into a scratch prefix and builds a small host against the
 # installed headers through pkg-config and through the CMake package; the
-# host loads the installed module and describes it.
+# host loads the installed module and describes it. The host is built like
+# the build's own programs: ZQGD_HOST_CFLAGS are its compiler flags,
+# ZQGD_TOOLCHAIN_FILE the CMake toolchain, ZQGD_EMULATOR runs it (all empty
+# for a native build).
 set -eu
 build=$1
+emulator=${ZQGD_EMULATOR:-}
+toolchain=${ZQGD_TOOLCHAIN_FILE:+-DCMAKE_TOOLCHAIN_FILE=$ZQGD_TOOLCHAIN_FILE}
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" >/dev/null
@@ -28,9 +33,10 @@ int main(int argc, char** argv)
 HOST
 libdir=$(ls -d "$prefix"/lib*/pkgconfig | head -n 1)
 export PKG_CONFIG_PATH="$libdir"
-# shellcheck disable=SC2046
-cc -o "$prefix/host" "$prefix/host.c" $(pkg-config --cflags --libs zqgd) -ldl -Wl,-rpath,"$(pkg-config --variable=libdir zqgd)"
-"$prefix/host" "$(pkg-config --variable=module zqgd)" | grep -q "Open GL"
+# shellcheck disable=SC2046,SC2086
+cc ${ZQGD_HOST_CFLAGS:-} -o "$prefix/host" "$prefix/host.c" $(pkg-config --cflags --libs zqgd) -ldl -Wl,-rpath,"$(pkg-config --variable=libdir zqgd)"
+# shellcheck disable=SC2086
+$emulator "$prefix/host" "$(pkg-config --variable=module zqgd)" | grep -q "Open GL"
 test -f "$prefix/share/zqgd/fonts/6x12.bdf"
 test -x "$prefix/bin/zqviewer"
 
@@ -43,6 +49,8 @@ add_executable(host ../host.c)
 target_link_libraries(host PRIVATE zqgd::zqhost zqgd::zqplatform ${CMAKE_DL_LIBS})
 target_compile_definitions(host PRIVATE MODULE="${ZQGD_MODULE}")
 CMAKE
-cmake -S "$prefix/cmakehost" -B "$prefix/cmakehost/build" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+# shellcheck disable=SC2086
+cmake -S "$prefix/cmakehost" -B "$prefix/cmakehost/build" -DCMAKE_PREFIX_PATH="$prefix" $toolchain >/dev/null
 cmake --build "$prefix/cmakehost/build" >/dev/null
-"$prefix/cmakehost/build/host" "$(ls "$prefix"/lib*/libzqgd.so | head -n 1)" | grep -q "Open GL"
+# shellcheck disable=SC2086
+$emulator "$prefix/cmakehost/build/host" "$(ls "$prefix"/lib*/libzqgd.so | head -n 1)" | grep -q "Open GL"
