@@ -489,15 +489,6 @@ long ResidentGrowth(int cycles, const std::function<void(int)>& step)
 
 constexpr long kAllowedGrowthKilobytes = 4096;
 
-// The cycles of a soak loop: the count given, divided by ZQGD_SOAK_DIVISOR
-// where that is set (the emulated 32-bit run sets it to keep its time down).
-int SoakCycles(int cycles)
-{
-    const char* divisor = std::getenv("ZQGD_SOAK_DIVISOR");
-    int by = divisor != nullptr ? std::atoi(divisor) : 1;
-    return by > 1 ? cycles / by : cycles;
-}
-
 // AddressSanitizer holds freed memory back by the hundred megabytes, so
 // resident memory says nothing under it; LeakSanitizer checks leaks there.
 #if defined(__SANITIZE_ADDRESS__)
@@ -554,7 +545,7 @@ TEST_F(HostContractTest, SoakFontsAndChannelsLeaveNothingBehind)
     {
         TestChannel channel;
         ASSERT_EQ(channel.open(), 0);
-        long growth = ResidentGrowth(SoakCycles(1000), [&](int i) {
+        long growth = ResidentGrowth(1000, [&](int i) {
             const char* name = i % 2 ? "6x12.bdf" : "no-such-font.bdf";
             int32_t expected = i % 2 ? 0 : ZQGD_NO_FONT;
             ASSERT_EQ(channel.ops.LoadFont(&channel.record, 1 + i % 3, name), expected);
@@ -565,7 +556,7 @@ TEST_F(HostContractTest, SoakFontsAndChannelsLeaveNothingBehind)
     }
     EXPECT_EQ(MMLiveBlocks(), blocks);
     HWND window = ZqCreateWindow(16, 16, "soak");
-    long growth = ResidentGrowth(SoakCycles(1000), [&](int) {
+    long growth = ResidentGrowth(1000, [&](int) {
         ChannelRecord record{};
         ChannelRequest request{};
         ChannelOps ops{};
