@@ -16,8 +16,8 @@ set(CMAKE_MODULE_LINKER_FLAGS_INIT "-m32")
 set(CMAKE_LIBRARY_ARCHITECTURE i386-linux-gnu)
 set(CMAKE_LIBRARY_PATH /usr/lib/i386-linux-gnu /lib/i386-linux-gnu)
 set(ENV{PKG_CONFIG_LIBDIR} /usr/lib/i386-linux-gnu/pkgconfig:/usr/share/pkgconfig)
-# The emulated processor is a Nehalem (SSE4.2, no AVX): Debian 12's
-# qemu-i386 emulates AVX wrongly enough that llvmpipe's JIT code, which uses
-# whatever the processor offers, draws textures wrong and crashes on X11
-# windows under its default processor.
+# The emulated processor is a Nehalem (SSE4.2, no AVX). llvmpipe's JIT code
+# uses whatever the processor offers, and Debian 12's qemu-i386 runs the code
+# it makes for a Haswell's instructions (AVX2, FMA; its default processor has
+# them) wrongly: textures came out speckled and X11 windows crashed it.
 set(CMAKE_CROSSCOMPILING_EMULATOR qemu-i386 -cpu Nehalem)
