@@ -1,16 +1,18 @@
 # The front door: `make demo` renders the viewer's scene through the driver
 # and writes pictures; `make test` builds and runs every test, then again
-# under AddressSanitizer and UndefinedBehaviorSanitizer, then builds the
-# Windows DLLs (i686 and x86_64) and runs the Windows checks under Wine.
+# under AddressSanitizer and UndefinedBehaviorSanitizer, then in the 32-bit
+# i386 build under qemu-i386, then builds the Windows DLLs (i686 and x86_64)
+# and runs the Windows checks under Wine.
 BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
+I386_BUILD ?= build-i386
 DEMO_OUT ?= out/demo
 CMAKE_FLAGS ?=
 
 export LIBGL_ALWAYS_SOFTWARE = 1
 export GALLIUM_DRIVER = llvmpipe
 
-.PHONY: all deps build demo docs test test-plain test-sanitize test-windows test-fuzz fuzz bench clean
+.PHONY: all deps build demo docs test test-plain test-sanitize test-i386 test-windows test-fuzz fuzz bench clean
 
 all: build
 
@@ -30,7 +32,7 @@ docs: deps
 	mkdir -p $(BUILD)/docs
 	ZQGD_SOURCE=$(CURDIR) ZQGD_DOCS_OUT=$(abspath $(BUILD))/docs doxygen docs/Doxyfile
 
-test: test-plain test-sanitize test-windows test-fuzz
+test: test-plain test-sanitize test-i386 test-windows test-fuzz
 
 test-plain: build
 	cd $(BUILD) && ctest --output-on-failure
@@ -39,6 +41,16 @@ test-sanitize: deps
 	cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZQGD_SANITIZE=ON $(CMAKE_FLAGS)
 	cmake --build $(SANITIZE_BUILD)
 	cd $(SANITIZE_BUILD) && ctest --output-on-failure
+
+# The 32-bit Linux build, the hosts' ABI: built with -m32 against Debian's
+# i386 libraries, every suite run under qemu-i386 (user-mode emulation), and
+# the scene's pictures compared with those of the x86-64 build.
+test-i386: build
+	cmake -S . -B $(I386_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DCMAKE_TOOLCHAIN_FILE=$(abspath cmake/toolchain-linux-i386.cmake) \
+	    -DZQGD_LINUX_BUILD=$(abspath $(BUILD)) $(CMAKE_FLAGS)
+	cmake --build $(I386_BUILD)
+	cd $(I386_BUILD) && ctest -j2 --output-on-failure
 
 # The Windows DLLs, cross-built with mingw-w64: the i686 one (for 32-bit
 # hosts) is built and inspected, the x86_64 one also runs under wine64, where
@@ -90,4 +102,4 @@ bench: build
 	    --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD) build-win-i686 build-win-x86_64 out
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(I386_BUILD) $(FUZZ_BUILD) build-win-i686 build-win-x86_64 out

@@ -3,11 +3,20 @@
 
 #include <windows.h>
 
+#include <cfloat>
+
 #include <GL/gl.h>
 #include <GL/glu.h>
 
 #include "zqgd/driver.h"
 #include "zqgd/host.h"
+
+// Floats are rounded to their own precision after every operation on every
+// target, so that all builds place pixels alike. 32-bit x86 compilers keep
+// x87 excess precision unless told to use SSE2 (-msse2 -mfpmath=sse, as the
+// 32-bit toolchain files of cmake/ do).
+static_assert(sizeof(void*) != 4 || FLT_EVAL_METHOD == 0,
+              "32-bit builds must compute floats in SSE2 registers: -msse2 -mfpmath=sse");
 
 struct ChannelState {
     HWND window;

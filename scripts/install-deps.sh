@@ -11,6 +11,9 @@ packages="
   libpng-dev libcli11-dev libtinyobjloader-dev
   xfonts-base pcf2bdf clang libclang-rt-14-dev doxygen
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 googletest
+  qemu-user
+  libegl-dev:i386 libgl-dev:i386 libglu1-mesa-dev:i386 libgl1-mesa-dri:i386 libegl-mesa0:i386
+  libx11-dev:i386 libpng-dev:i386 libtinyobjloader-dev:i386 libgtest-dev:i386 libbenchmark-dev:i386
 "
 
 missing=""
@@ -28,6 +31,10 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 echo "install-deps: installing$missing"
 export DEBIAN_FRONTEND=noninteractive
+# The i386 build's libraries come from Debian's multiarch.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+fi
 apt-get update -q
 # shellcheck disable=SC2086
 apt-get install -y -q --no-install-recommends $missing

@@ -7,9 +7,14 @@
 # checks their pixels and that no memory block is left. Then the installed
 # font is removed: an installed copy takes its fonts from its own prefix and
 # never from the build tree (which a host may have deleted), so the text
-# must vanish although the build tree's font is still there.
+# must vanish although the build tree's font is still there. The hosts are
+# built like the build's own programs: ZQGD_HOST_CFLAGS are their compiler
+# flags, ZQGD_TOOLCHAIN_FILE the CMake toolchain, ZQGD_EMULATOR runs them
+# (all empty for a native build).
 set -eu
 build=$1
+emulator=${ZQGD_EMULATOR:-}
+toolchain=${ZQGD_TOOLCHAIN_FILE:+-DCMAKE_TOOLCHAIN_FILE=$ZQGD_TOOLCHAIN_FILE}
 source=$(cd "$(dirname "$0")/.." && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -21,7 +26,8 @@ mkdir "$work/run"
 
 # Runs an example host from the empty folder with none of our variables.
 run() {
-    (cd "$work/run" && env -u LD_LIBRARY_PATH -u ZQGD_FONT_PATH "$@")
+    # shellcheck disable=SC2086
+    (cd "$work/run" && env -u LD_LIBRARY_PATH -u ZQGD_FONT_PATH $emulator "$@")
 }
 
 # pkg-config: the run path comes with the package's link flags.
@@ -29,14 +35,15 @@ PKG_CONFIG_PATH=$(ls -d "$prefix"/lib*/pkgconfig | head -n 1)
 export PKG_CONFIG_PATH
 module=$(pkg-config --variable=module zqgd)
 test -f "$module"
-# shellcheck disable=SC2046
-cc -o "$work/pkgconfig_host" "$source/examples/triangle_host.c" $(pkg-config --cflags --libs zqgd) -ldl \
+# shellcheck disable=SC2046,SC2086
+cc ${ZQGD_HOST_CFLAGS:-} -o "$work/pkgconfig_host" "$source/examples/triangle_host.c" $(pkg-config --cflags --libs zqgd) -ldl \
     -DZQGD_EXAMPLE_MODULE="\"$module\""
 run "$work/pkgconfig_host" > "$work/pkgconfig.out"
 grep -q "^Open GL" "$work/pkgconfig.out"
 
 # find_package: CMake's run path to the imported libraries.
-cmake -S "$source/examples" -B "$work/cmake" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+# shellcheck disable=SC2086
+cmake -S "$source/examples" -B "$work/cmake" -DCMAKE_PREFIX_PATH="$prefix" $toolchain >/dev/null
 cmake --build "$work/cmake" >/dev/null
 run "$work/cmake/triangle_host" > "$work/cmake.out"
 grep -q "^Open GL" "$work/cmake.out"

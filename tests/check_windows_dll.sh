@@ -1,7 +1,10 @@
 #!/bin/sh
 # A Windows build of the module: the expected PE format, exactly its two
-# entry points exported, and imports from nothing but system DLLs and the
-# host services DLL (the C and C++ runtimes are linked in).
+# entry points exported, imports from nothing but system DLLs and the host
+# services DLL (the C and C++ runtimes are linked in), and float arithmetic
+# in SSE2 scalar instructions, not the x87 unit: the backdrop placement
+# computes with them (a float the 32-bit calling convention returns in the
+# x87 register may still be stored from there).
 #   check_windows_dll.sh OBJDUMP DLL FORMAT
 set -eu
 objdump=$1 dll=$2 format=$3
@@ -19,4 +22,13 @@ for name in $imports; do
         *) echo "$dll imports $name" >&2; exit 1 ;;
     esac
 done
-echo "$dll: $format, exports $exports, imports" $imports
+placement=$("$objdump" -d "$dll" | sed -n '/<_*Z17SetBackdropAnglesP10ViewRecordff>:$/,/^$/p')
+if ! printf '%s\n' "$placement" | grep -qE '[[:space:]](subss|mulss|addss)[[:space:]]'; then
+    echo "$dll: no SSE scalar arithmetic in the backdrop placement" >&2
+    exit 1
+fi
+if printf '%s\n' "$placement" | grep -E '[[:space:]]f(add|sub|mul|div|ild|ist)[a-z]*[[:space:]]'; then
+    echo "$dll: x87 arithmetic in the backdrop placement" >&2
+    exit 1
+fi
+echo "$dll: $format, exports $exports, imports" $imports", floats in SSE2"

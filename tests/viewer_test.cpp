@@ -26,7 +26,8 @@ struct Outcome {
 Outcome RunProgram(const std::string& program, const std::string& arguments, const std::string& prefix = "")
 {
     Outcome run;
-    std::string command = prefix + " " + program + " " + arguments + " 2>&1";
+    // Through the emulator where this build's programs need one.
+    std::string command = prefix + " " + ZQGD_EMULATOR + " " + program + " " + arguments + " 2>&1";
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) return run;
     char buffer[256];
