@@ -13,6 +13,7 @@
 #include <string>
 
 #include "support/picture_compare.h"
+#include "support/scratch_folder.h"
 #include "viewer/png_file.h"
 #include "viewer/ppm_file.h"
 
@@ -96,20 +97,14 @@ void ExpectSceneInPng(const std::string& path)
 
 class ViewerTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        directory = std::filesystem::path(testing::TempDir()) /
-                    ("viewer-" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
-        std::filesystem::remove_all(directory);
-        std::filesystem::create_directories(directory);
-    }
     std::string File(const std::string& name, const std::string& contents)
     {
         std::string path = (directory / name).string();
         std::ofstream(path, std::ios::binary) << contents;
         return path;
     }
-    std::filesystem::path directory;
+    ScratchFolder scratch{"viewer"};
+    const std::filesystem::path directory = scratch.path();
 };
 
 TEST_F(ViewerTest, OffscreenFramesShowTheScene)
@@ -175,6 +170,56 @@ TEST_F(ViewerTest, BadInputEndsWithAMessage)
     Outcome run = Viewer("--window --frames 1", "env -u DISPLAY");
     EXPECT_EQ(run.status, 1) << run.output;
     EXPECT_NE(run.output.find("X display"), std::string::npos) << run.output;
+}
+
+// Every index of a face is checked before use: past the end, relative
+// (negative) before the start or before the line, zero, too large for any
+// integer, not a number; for vertices, texture coordinates and normals
+// alike. Each ends with the file, the line and what was wrong.
+TEST_F(ViewerTest, ObjFacesNamingMissingAttributesAreRefused)
+{
+    // Three vertices, two texture coordinates and one normal; the face is line 7.
+    const std::string head = "v 0 0 0\nv 1 0 0\nv 1 1 0\nvt 0 0\nvt 1 0\nvn 0 0 1\n";
+    struct Case {
+        std::string face, expected;
+    };
+    const Case bad[] = {
+        {"f 1 2 4", ":7: there is no vertex 4: the file has 3 vertices"},
+        {"f 1 2 200000000", ":7: there is no vertex 200000000: the file has 3 vertices"},
+        {"f 1 2 99999999999999999999", ":7: there is no vertex 99999999999999999999"},
+        {"f 1 2 -4", ":7: vertex -4 reaches back before the first of the 3 vertices read so far"},
+        {"f 1 2 -99999999999999999999", ":7: vertex -99999999999999999999 reaches back"},
+        {"f 1 2 0", ":7: vertex index 0 names nothing"},
+        {"f 1 2 x", ":7: 'x' is not a vertex index"},
+        {"f 1 2 3/", ":7: '' is not a texture coordinate index"},
+        {"f 1 2 3//", ":7: '3//' is not a face corner"},
+        {"f 1/1 2/2 3/3", ":7: there is no texture coordinate 3: the file has 2 texture coordinates"},
+        {"f 1/1 2/2 3/-3", ":7: texture coordinate -3 reaches back before the first of the 2"},
+        {"f 1/1 2/0 3/1", ":7: texture coordinate index 0 names nothing"},
+        {"f 1//1 2//1 3//2", ":7: there is no normal 2: the file has 1 normal"},
+        {"f 1//1 2//1 3//-2", ":7: normal -2 reaches back before the first of the 1 normals"},
+        {"f 1/1/1 2/2/1 3/2/9", ":7: there is no normal 9"},
+        {"f 1/1/1 2/2/0 3/2/1", ":7: normal index 0 names nothing"},
+    };
+    for (const Case& c : bad) {
+        std::string obj = File("bad.obj", head + c.face + "\n");
+        Outcome run = Viewer("--frames 1 --obj " + obj);
+        EXPECT_EQ(run.status, 1) << c.face << "\n" << run.output;
+        EXPECT_NE(run.output.find("zqviewer: " + obj + c.expected), std::string::npos) << c.face << "\n" << run.output;
+    }
+    // A relative index counts back from the last vertex before its line,
+    // not from the end of the file.
+    std::string early = File("early.obj", "v 0 0 0\nv 1 0 0\nf -1 -2 -3\nv 1 1 0\n");
+    Outcome run = Viewer("--frames 1 --obj " + early);
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_NE(run.output.find(early + ":3: vertex -3 reaches back before the first of the 2 vertices"),
+              std::string::npos) << run.output;
+    // The last index of each kind, counted from either end, is accepted.
+    for (const char* face : {"f 1/1/1 2/2/1 3/2/1", "f -3/-2/-1 -2/-1/-1 -1/-1/-1", "f 1 2 3", "f 1//1 2//1 3//1"}) {
+        std::string obj = File("good.obj", head + face + "\n");
+        Outcome good = Viewer("--frames 1 --obj " + obj);
+        EXPECT_EQ(good.status, 0) << face << "\n" << good.output;
+    }
 }
 
 Picture ReadFrame(const std::filesystem::path& path)
