@@ -340,6 +340,161 @@ TEST_F(ViewerTest, OutputFoldersThatCannotBeWrittenEndWithTheReason)
     EXPECT_TRUE(std::filesystem::is_empty(ppm)) << "no partial picture";
 }
 
+// A picture whose quarters tell its corners apart: red at the top left,
+// green at the top right, blue at the bottom left, yellow at the bottom
+// right. Written as a PNG file, top row first.
+std::string WriteQuarters(const std::string& path)
+{
+    const uint32_t side = 64;
+    Picture picture{side, side, std::vector<uint8_t>(side * side * 4, 255)};
+    for (uint32_t y = 0; y < side; ++y)
+        for (uint32_t x = 0; x < side; ++x) {
+            uint8_t* p = &picture.rgba[(y * side + x) * 4];
+            bool left = x < side / 2, top = y < side / 2;
+            p[0] = (top && left) || (!top && !left) ? 255 : 0;
+            p[1] = !left ? 255 : 0;
+            p[2] = !top && left ? 255 : 0;
+        }
+    FlipRows(picture);  // WritePng takes the bottom row first
+    std::string error;
+    EXPECT_TRUE(WritePng(path, picture.rgba.data(), side, side, error)) << error;
+    return path;
+}
+
+// One channel strong, the others well below it, under any light.
+bool Red(Pixel p) { return p.r > 80 && p.g * 5 < p.r * 2 && p.b * 5 < p.r * 2; }
+bool Green(Pixel p) { return p.g > 80 && p.r * 5 < p.g * 2 && p.b * 5 < p.g * 2; }
+bool Blue(Pixel p) { return p.b > 80 && p.r * 5 < p.b * 2 && p.g * 5 < p.b * 2; }
+
+// Where the pixels of a kind lie on average within a rectangle, and how many.
+struct Spot {
+    int count = 0;
+    double x = 0, y = 0;
+};
+
+template <typename Test>
+Spot Find(const Picture& picture, uint32_t x0, uint32_t y0, uint32_t x1, uint32_t y1, Test test)
+{
+    Spot spot;
+    for (uint32_t y = y0; y < y1; ++y)
+        for (uint32_t x = x0; x < x1; ++x)
+            if (test(At(picture, x, y))) {
+                ++spot.count;
+                spot.x += x;
+                spot.y += y;
+            }
+    if (spot.count > 0) {
+        spot.x /= spot.count;
+        spot.y /= spot.count;
+    }
+    return spot;
+}
+
+// The picture's top-left quarter shows at the top left of the face: red
+// above blue, and left of green.
+void ExpectUpright(const Picture& frame, uint32_t x0, uint32_t y0, uint32_t x1, uint32_t y1, const char* what)
+{
+    Spot red = Find(frame, x0, y0, x1, y1, Red), green = Find(frame, x0, y0, x1, y1, Green),
+         blue = Find(frame, x0, y0, x1, y1, Blue);
+    ASSERT_GT(red.count, 50) << what;
+    ASSERT_GT(green.count, 50) << what;
+    ASSERT_GT(blue.count, 50) << what;
+    EXPECT_LT(red.y + 5, blue.y) << what << ": the top of the picture is at the top";
+    EXPECT_LT(red.x + 5, green.x) << what << ": the left of the picture is at the left";
+}
+
+TEST_F(ViewerTest, PicturesShowTheRightWayUpOnTheBoxAndOnAModel)
+{
+    WriteQuarters((directory / "quarters.png").string());
+    File("quad.mtl", "newmtl picture\nKd 1 1 1\nmap_Kd quarters.png\n");
+    std::string obj = File("quad.obj",
+                           "mtllib quad.mtl\nv -1 -1 0\nv 1 -1 0\nv 1 1 0\nv -1 1 0\n"
+                           "vt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\nusemtl picture\nf 1/1 2/2 3/3 4/4\n");
+    Outcome run = Viewer("--frames 2 --texture " + (directory / "quarters.png").string() + " --obj " + obj +
+                         " --out " + (directory / "frames").string());
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(run.output.find("warning"), std::string::npos) << run.output;
+    Picture first, second;
+    std::string error;
+    ASSERT_TRUE(ReadPng((directory / "frames" / "frame-0000.png").string(), first, error)) << error;
+    ASSERT_TRUE(ReadPng((directory / "frames" / "frame-0001.png").string(), second, error)) << error;
+    // The box stands on the left in the first frame, the model's face in
+    // the middle of the second.
+    ExpectUpright(first, 80, 200, 220, 330, "the box's faces");
+    ExpectUpright(second, 270, 150, 380, 305, "the model's face");
+}
+
+// The cube of the model's materials: faces with colour, opacity or texture
+// from its MTL file. A missing MTL file or texture gives a warning and the
+// faces the default material: the same picture as a cube without materials.
+TEST_F(ViewerTest, ObjMaterialsGiveColourOpacityAndTexturesOrAWarning)
+{
+    const std::string cube = "v -1 -1 -1\nv 1 -1 -1\nv 1 1 -1\nv -1 1 -1\nv -1 -1 1\nv 1 -1 1\nv 1 1 1\nv -1 1 1\n"
+                             "vt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\n"
+                             "f 1/1 4/2 3/3 2/4\nf 5/1 6/2 7/3 8/4\nf 1/1 5/2 8/3 4/4\nf 2/1 3/2 7/3 6/4\n"
+                             "f 4/1 8/2 7/3 3/4\nf 1/1 2/2 6/3 5/4\n";
+    auto render = [&](const std::string& name, const std::string& mtl, const std::string& use, Outcome& run) {
+        if (!mtl.empty()) File(name + ".mtl", mtl);
+        std::string obj = File(name + ".obj", use + cube);
+        run = Viewer("--frames 1 --obj " + obj + " --out " + (directory / name).string());
+        Picture picture;
+        std::string error;
+        EXPECT_TRUE(ReadPng((directory / name / "frame-0000.png").string(), picture, error)) << error;
+        return picture;
+    };
+    // The top of the cube's front face, where nothing stands before it.
+    const uint32_t x0 = 235, y0 = 170, x1 = 300, y1 = 215;
+    auto reddish = [](Pixel p) { return p.r > p.g + 15; };  // the sky and grey have less red than green
+    Outcome run;
+    Picture plain = render("plain", "", "", run);
+    ASSERT_EQ(run.status, 0) << run.output;
+    ASSERT_EQ(plain.width, 640u);
+    EXPECT_EQ(Count(plain, x0, y0, x1, y1, reddish), 0);
+
+    Picture opaque = render("opaque", "newmtl red\nKd 1 0 0\nd 1\n", "mtllib opaque.mtl\nusemtl red\n", run);
+    ASSERT_EQ(run.status, 0) << run.output;
+    ASSERT_EQ(opaque.width, 640u);
+    EXPECT_GT(Count(opaque, x0, y0, x1, y1, Red), 2800) << "solid red";
+
+    // Three tenths opaque: the sky shows through the red.
+    Picture clear = render("clear", "newmtl red\nKd 1 0 0\nd 0.3\n", "mtllib clear.mtl\nusemtl red\n", run);
+    ASSERT_EQ(run.status, 0) << run.output;
+    ASSERT_EQ(clear.width, 640u);
+    EXPECT_EQ(Count(clear, x0, y0, x1, y1, Red), 0) << "no solid red";
+    EXPECT_GT(Count(clear, x0, y0, x1, y1, reddish), 2800) << "tinted red";
+
+    // The texture, modulated by the diffuse colour: the picture's quarters.
+    WriteQuarters((directory / "quarters.png").string());
+    Picture textured =
+        render("textured", "newmtl picture\nKd 1 1 1\nmap_Kd quarters.png\n", "mtllib textured.mtl\nusemtl picture\n", run);
+    ASSERT_EQ(run.status, 0) << run.output;
+    ASSERT_EQ(textured.width, 640u);
+    for (auto kind : {Red, Green, Blue})
+        EXPECT_GT(Count(textured, 200, 120, 440, 360, kind), 1000) << "each quarter of the picture shows";
+
+    File("garbage.png", "not a picture");
+    struct Case {
+        std::string name, mtl, use, warning;
+    };
+    const Case missing[] = {
+        {"nomtl", "", "mtllib nowhere.mtl\nusemtl red\n", "nomtl.obj: Material file [ nowhere.mtl ] not found"},
+        {"notexture", "newmtl red\nKd 1 0 0\nmap_Kd nothere.png\n", "mtllib notexture.mtl\nusemtl red\n",
+         "notexture.obj: material red: cannot open " + (directory / "nothere.png").string() +
+             ": No such file or directory; its faces are drawn with the default material"},
+        {"badtexture", "newmtl red\nKd 1 0 0\nmap_Kd garbage.png\n", "mtllib badtexture.mtl\nusemtl red\n",
+         "badtexture.obj: material red: " + (directory / "garbage.png").string() + " is not a PNG file"},
+    };
+    for (const Case& c : missing) {
+        Picture picture = render(c.name, c.mtl, c.use, run);
+        EXPECT_EQ(run.status, 0) << c.name << "\n" << run.output;
+        EXPECT_NE(run.output.find("zqviewer: warning: " + (directory / c.warning).string()), std::string::npos)
+            << c.name << "\n" << run.output;
+        PictureDifference difference;
+        ASSERT_TRUE(ComparePictures(picture, plain, 0, difference)) << c.name;
+        EXPECT_EQ(difference.differing, 0u) << c.name << ": drawn as without materials";
+    }
+}
+
 Picture ReadFrame(const std::filesystem::path& path)
 {
     Picture picture;

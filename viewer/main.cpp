@@ -49,7 +49,10 @@ public:
     bool Start(std::string& error)
     {
         scene_.Build();
-        if (!LoadSceneFiles(options_.files, scene_, error)) return false;
+        std::vector<std::string> warnings;
+        bool loaded = LoadSceneFiles(options_.files, scene_, warnings, error);
+        for (const std::string& warning : warnings) std::fprintf(stderr, "zqviewer: warning: %s\n", warning.c_str());
+        if (!loaded) return false;
         if (options_.window && ZqSelectBackend(ZQ_BACKEND_X11, nullptr) != 0) {
             error = "--window needs an X display (is DISPLAY set?)";
             return false;

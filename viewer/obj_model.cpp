@@ -8,8 +8,11 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#include "png_file.h"
 
 namespace {
 
@@ -135,10 +138,40 @@ MaterialEntry FromMtl(const tinyobj::material_t& material)
     return entry;
 }
 
+// The model's materials appended to the scene's; the scene material of each
+// of the file's materials, the default one where a texture cannot be read.
+std::vector<uint32_t> AddMaterials(const std::string& path, const std::vector<tinyobj::material_t>& materials,
+                                   Scene& scene, std::vector<std::string>& warnings)
+{
+    std::vector<uint32_t> used;
+    for (const tinyobj::material_t& material : materials) {
+        MaterialEntry entry = FromMtl(material);
+        if (!material.diffuse_texname.empty()) {
+            std::string file = (std::filesystem::path(path).parent_path() / material.diffuse_texname).string();
+            Picture picture;
+            std::string problem;
+            if (!ReadPng(file, picture, problem)) {
+                warnings.push_back(path + ": material " + material.name + ": " + problem +
+                                   "; its faces are drawn with the default material");
+                used.push_back(kDefaultMaterial);
+                continue;
+            }
+            FlipRows(picture);
+            auto id = static_cast<int32_t>(kFirstModelTexture + scene.modelTextures.size());
+            scene.modelTextures.push_back({id, std::move(picture)});
+            entry.textured = 1;
+            entry.textureId = id;
+        }
+        used.push_back(static_cast<uint32_t>(scene.materials.size()));
+        scene.materials.push_back(entry);
+    }
+    return used;
+}
+
 }  // namespace
 
-bool LoadObjModel(const std::string& path, float halfSize, uint32_t fallback, std::vector<MaterialEntry>& materials,
-                  Mesh& mesh, std::string& error)
+bool LoadObjModel(const std::string& path, float halfSize, Scene& scene, Mesh& mesh, std::vector<std::string>& warnings,
+                  std::string& error)
 {
     if (!CheckFaces(path, error)) return false;
     tinyobj::ObjReaderConfig config;
@@ -154,8 +187,10 @@ bool LoadObjModel(const std::string& path, float halfSize, uint32_t fallback, st
         error = path + " holds no vertices";
         return false;
     }
-    auto firstMaterial = static_cast<uint32_t>(materials.size());
-    for (const tinyobj::material_t& material : reader.GetMaterials()) materials.push_back(FromMtl(material));
+    std::stringstream warned(reader.Warning());
+    for (std::string line; std::getline(warned, line);)
+        if (!line.empty()) warnings.push_back(path + ": " + line);
+    const std::vector<uint32_t> materials = AddMaterials(path, reader.GetMaterials(), scene, warnings);
 
     // Fit the model into the box, centred on the origin.
     Vec3 low{1e30f, 1e30f, 1e30f}, high{-1e30f, -1e30f, -1e30f};
@@ -201,7 +236,10 @@ bool LoadObjModel(const std::string& path, float halfSize, uint32_t fallback, st
             for (CornerSpec& corner : corners)
                 if (Dot(corner.normal, corner.normal) == 0) corner.normal = outward;
             int materialId = face < shape.mesh.material_ids.size() ? shape.mesh.material_ids[face] : -1;
-            uint32_t material = materialId >= 0 ? firstMaterial + static_cast<uint32_t>(materialId) : fallback;
+            uint32_t material = materialId >= 0 && static_cast<size_t>(materialId) < materials.size()
+                                    ? materials[static_cast<size_t>(materialId)]
+                                    : kDefaultMaterial;
+            if (scene.materials[material].transparency > 0) mesh.transparent = true;
             if (count <= 4) {
                 mesh.AddPolygon(corners, material, outward);
                 continue;

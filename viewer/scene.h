@@ -17,6 +17,17 @@ enum : int32_t {
     kBrickTexture = 3,     // defined on demand through the load callback
     kLogoTexture = 4,      // the box's picture
     kBackdropImage = 10,   // a panorama of the full circle
+    kFirstModelTexture = 100,  // then one for each texture of the model's materials
+};
+
+// A texture map's row 0 is the one the driver uploads first, which GL puts
+// at t = 0; texture coordinates (the OBJ's u and v, and the box's) grow
+// rightward and upward. So a texture picture is kept bottom row first: its
+// top row lands at the top of a face. A backdrop's picture stays top row
+// first; the driver turns that one over itself.
+struct SceneTexture {
+    int32_t id;
+    Picture picture;
 };
 
 // The material a model's faces without one of their own are drawn with.
@@ -29,6 +40,7 @@ struct Scene {
     std::vector<Mesh> meshes;
     // Pixel memory handed to the driver stays here for the life of the scene.
     Picture logo, fence, ground, brick, panorama;
+    std::vector<SceneTexture> modelTextures;
     std::vector<LightRecord> lights;
     Environment environment{};
     Environment insetEnvironment{};

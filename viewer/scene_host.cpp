@@ -53,6 +53,13 @@ bool SceneHost::DefineImages(std::string& error)
         error = "the driver could not define the textures (out of memory?)";
         return false;
     }
+    for (SceneTexture& texture : scene_.modelTextures) {
+        TextureDefinition definition = TextureFrom(texture.picture, ZQGD_TEXTURE_MODULATE | ZQGD_TEXTURE_LINEAR);
+        if (ops_.DefineTexture(&channel_, texture.id, &definition, 1) != 0) {
+            error = "the driver could not define the model's textures (out of memory?)";
+            return false;
+        }
+    }
     return true;
 }
 
