@@ -134,6 +134,32 @@ TEST_F(ViewerTest, WindowUnderXvfbShowsTheScene)
     ExpectSceneInPng((directory / "frame-0001.png").string());
 }
 
+// With --window and no --frames the viewer runs until Escape is pressed or
+// the window is closed, well past the 24 frames of a run without a window.
+TEST_F(ViewerTest, WindowRunsUntilEscapeOrClose)
+{
+    for (const char* action : {"escape", "close"}) {
+        std::string log = (directory / (std::string(action) + ".log")).string();
+        std::string script = File(std::string(action) + ".sh",
+                                  "export ASAN_OPTIONS=detect_leaks=0\n"
+                                  "\"" ZQGD_VIEWER "\" --window > " + log + " 2>&1 &\n"
+                                  "viewer=$!\n"
+                                  "until grep -q '^frame 40 ' " + log + " || ! kill -0 $viewer 2>/dev/null; do sleep 0.05; done\n"
+                                  "\"" ZQGD_X11_SEND "\" " + action + " zqviewer\n"
+                                  "wait $viewer\n"
+                                  "echo \"viewer status $?\"\n"
+                                  "cat " + log + "\n");
+        Outcome run = RunProgram("xvfb-run -a sh", script);
+        EXPECT_EQ(run.status, 0) << action << "\n" << run.output;
+        EXPECT_NE(run.output.find("viewer status 0\n"), std::string::npos) << action << "\n" << run.output;
+        EXPECT_NE(run.output.find("\nframe 40 "), std::string::npos) << action << ": runs past 24 frames\n" << run.output;
+        size_t summary = run.output.find(" frames in ");
+        ASSERT_NE(summary, std::string::npos) << action << "\n" << run.output;
+        size_t start = run.output.rfind('\n', summary) + 1;
+        EXPECT_GE(std::stoi(run.output.substr(start, summary - start)), 40) << action << "\n" << run.output;
+    }
+}
+
 TEST_F(ViewerTest, LoadsAnObjModelWithItsMaterials)
 {
     File("cube.mtl", "newmtl red\nKd 1 0 0\nKs 0.5 0.5 0.5\nNs 20\nd 1\n");
