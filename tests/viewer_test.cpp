@@ -9,15 +9,20 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/picture_compare.h"
 #include "support/scratch_folder.h"
 #include "viewer/png_file.h"
 #include "viewer/ppm_file.h"
+#include "viewer/scene.h"
 
 namespace {
 
@@ -157,6 +162,78 @@ TEST_F(ViewerTest, WindowRunsUntilEscapeOrClose)
         ASSERT_NE(summary, std::string::npos) << action << "\n" << run.output;
         size_t start = run.output.rfind('\n', summary) + 1;
         EXPECT_GE(std::stoi(run.output.substr(start, summary - start)), 40) << action << "\n" << run.output;
+    }
+}
+
+// The built-in panorama is as tall as the window needs: the clear colour
+// (the haze of the horizon) never shows as a band across the top of the sky,
+// at the default size or a large one, at the lowest and the highest camera.
+TEST_F(ViewerTest, PanoramaCoversTheSkyAtEveryWindowSize)
+{
+    for (auto [width, height] : {std::pair{640u, 480u}, std::pair{2048u, 1536u}, std::pair{320u, 1200u}}) {
+        std::string out = (directory / (std::to_string(width) + "x" + std::to_string(height))).string();
+        Outcome run = Viewer("--frames 2 --width " + std::to_string(width) + " --height " + std::to_string(height) +
+                             " --out " + out);
+        ASSERT_EQ(run.status, 0) << run.output;
+        for (const char* name : {"frame-0000.png", "frame-0001.png"}) {
+            Picture frame;
+            std::string error;
+            ASSERT_TRUE(ReadPng(out + "/" + name, frame, error)) << error;
+            ASSERT_EQ(frame.height, height);
+            // Above the HUD and the inset, the top rows are deep blue sky.
+            int haze = Count(frame, 0, 0, width, 6, [](Pixel p) {
+                return std::abs(p.r - 158) <= 3 && std::abs(p.g - 184) <= 3 && std::abs(p.b - 204) <= 3;
+            });
+            int sky = Count(frame, 0, 0, width, 6, [](Pixel p) { return p.b > 150 && p.r < 80; });
+            EXPECT_EQ(haze, 0) << width << "x" << height << " " << name;
+            EXPECT_GT(sky, int(width) * 6 * 9 / 10) << width << "x" << height << " " << name;
+        }
+    }
+}
+
+// The built-in panorama against the driver's placement of a backdrop (its
+// centre at the view's centre for the camera's heading and tilt, at width /
+// angular width pixels a radian, the offset truncated toward zero): at
+// every heading round the circle and every tilt of the orbiting camera,
+// the picture covers the whole view. Its columns past the full circle
+// repeat the first ones.
+TEST(ScenePanorama, CoversTheViewAtEveryHeadingAndTilt)
+{
+    const float pi = 3.14159265f;
+    for (auto [width, height] : {std::pair{640u, 480u}, std::pair{2048u, 1536u}, std::pair{64u, 1200u},
+                                 std::pair{8192u, 64u}}) {
+        Scene scene;
+        scene.Build(width, height);
+        const Picture& panorama = scene.panorama;
+        ASSERT_EQ(scene.panoramaCircle, kPanoramaCircle);
+        ASSERT_EQ(panorama.width, kPanoramaCircle + width);
+        ASSERT_EQ(panorama.rgba.size(), size_t{panorama.width} * panorama.height * 4);
+        for (uint32_t y : {0u, panorama.height / 2, panorama.height - 1})
+            for (uint32_t x = kPanoramaCircle; x < panorama.width; x += 7)
+                ASSERT_EQ(std::memcmp(&panorama.rgba[(size_t{y} * panorama.width + x) * 4],
+                                      &panorama.rgba[(size_t{y} * panorama.width + x - kPanoramaCircle) * 4], 4),
+                          0)
+                    << x << ", " << y;
+        TextureDefinition definition = BackdropFrom(scene.panorama, scene.panoramaCircle);
+        const float scale = float(panorama.width) / definition.angularWidth;
+        auto covers = [&](float dh, float dv) {
+            auto x = long(float(width) * 0.5f - scale * dh - float(panorama.width) * 0.5f);
+            auto y = long(scale * dv + float(height) * 0.5f - float(panorama.height) * 0.5f);
+            return x <= 0 && x + long(panorama.width) >= long(width) && y <= 0 && y + long(panorama.height) >= long(height);
+        };
+        // The orbit, and an endless run going on round the circle.
+        for (int frame = 0; frame < 150; ++frame) {
+            Camera camera = OrbitCamera(frame, 24);
+            float heading = std::fmod(camera.heading, 2 * pi);
+            if (heading < 0) heading += 2 * pi;
+            float dh = heading - definition.horizontalAngle;
+            if (dh > pi) dh -= 2 * pi;
+            float dv = -camera.pitch - definition.verticalAngle;
+            EXPECT_TRUE(covers(dh, dv)) << width << "x" << height << " frame " << frame;
+        }
+        for (int step = -63; step <= 64; ++step)
+            for (float tilt : {-kPanoramaTilt, 0.0f, kPanoramaTilt})
+                EXPECT_TRUE(covers(pi * float(step) / 64, tilt)) << width << "x" << height << " " << step << " " << tilt;
     }
 }
 

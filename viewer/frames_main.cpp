@@ -83,7 +83,7 @@ Parse ParseOptions(int argc, char** argv, Options& options, std::string& error)
 bool RenderFrames(const Options& options, const DriverModule& module, HWND window, std::string& error)
 {
     Scene scene;
-    scene.Build();
+    scene.Build(options.width, options.height);
     SceneHost host(scene);
     if (!host.Open(module.openChannel, window, options.width, options.height, error)) return false;
     std::vector<uint8_t> rgba(size_t{options.width} * options.height * 4);

@@ -48,7 +48,7 @@ public:
 
     bool Start(std::string& error)
     {
-        scene_.Build();
+        scene_.Build(options_.width, options_.height);
         std::vector<std::string> warnings;
         bool loaded = LoadSceneFiles(options_.files, scene_, warnings, error);
         for (const std::string& warning : warnings) std::fprintf(stderr, "zqviewer: warning: %s\n", warning.c_str());
@@ -205,10 +205,12 @@ int main(int argc, char** argv)
         ->type_name("FILE")
         ->check(kNotEmpty);
     app.add_option("--backdrop", options.files.backdrop,
-                   "PNG panorama of the full circle behind the scene, drawn at one picture pixel per window "
-                   "pixel: its width covers 360 degrees, so it has width / 6.28 pixels per radian (the view is "
-                   "1.1 radians wide); to cover the sky it must be taller than the window by the camera's tilt, "
-                   "about 0.3 x width / 6.28 pixels above and below (the built-in one is made to fit the window)")
+                   "PNG panorama of the full circle behind the scene. The driver draws it at one picture pixel "
+                   "per window pixel, its width covering 360 degrees: N pixels wide, it has N / 6.28 pixels a "
+                   "radian (the view is 1.1 radians wide, so about 5 times the window's width matches the "
+                   "scene's scale). It covers the sky when it is taller than the window by 0.3 x N / 6.28 "
+                   "pixels above and below, as the camera tilts up to 0.3 radians from its middle row; the "
+                   "built-in one is made to fit the window")
         ->type_name("FILE")
         ->check(kNotEmpty);
     app.add_flag("--window", options.window,

@@ -9,7 +9,11 @@ bool LoadSceneFiles(const SceneFiles& files, Scene& scene, std::vector<std::stri
         if (!ReadPng(files.texture, scene.logo, error)) return false;
         FlipRows(scene.logo);
     }
-    if (!files.backdrop.empty() && !ReadPng(files.backdrop, scene.panorama, error)) return false;
+    if (!files.backdrop.empty()) {
+        Picture circle;
+        if (!ReadPng(files.backdrop, circle, error)) return false;
+        scene.SetPanorama(std::move(circle));
+    }
     if (files.obj.empty()) return true;
     Mesh model;
     if (!LoadObjModel(files.obj, 1.3f, scene, model, warnings, error)) return false;

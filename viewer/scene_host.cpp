@@ -45,7 +45,7 @@ bool SceneHost::DefineImages(std::string& error)
     fence.keyGreen = 0;
     fence.keyBlue = 255;
     TextureDefinition logo = TextureFrom(scene_.logo, ZQGD_TEXTURE_MODULATE | ZQGD_TEXTURE_LINEAR);
-    TextureDefinition backdrop = BackdropFrom(scene_.panorama);
+    TextureDefinition backdrop = BackdropFrom(scene_.panorama, scene_.panoramaCircle);
     if (ops_.DefineTexture(&channel_, kGroundTexture, &ground, 1) != 0 ||
         ops_.DefineTexture(&channel_, kFenceTexture, &fence, 1) != 0 ||
         ops_.DefineTexture(&channel_, kLogoTexture, &logo, 1) != 0 ||
