@@ -565,6 +565,9 @@ TEST_F(ViewerTest, ObjMaterialsGiveColourOpacityAndTexturesOrAWarning)
     ASSERT_EQ(clear.width, 640u);
     EXPECT_EQ(Count(clear, x0, y0, x1, y1, Red), 0) << "no solid red";
     EXPECT_GT(Count(clear, x0, y0, x1, y1, reddish), 2800) << "tinted red";
+    // Drawn after the opaque objects: the brick pillar behind it shows through.
+    EXPECT_GT(Count(clear, 312, 170, 358, 215, [](Pixel p) { return p.r > 110 && p.g < 70 && p.b < 70; }), 600)
+        << "the pillar behind the see-through model";
 
     // The texture, modulated by the diffuse colour: the picture's quarters.
     WriteQuarters((directory / "quarters.png").string());
