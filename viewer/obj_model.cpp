@@ -38,7 +38,9 @@ bool CheckIndex(const std::string& text, const Attribute& attribute, std::string
     char* end = nullptr;
     errno = 0;
     long long index = std::strtoll(text.c_str(), &end, 10);
-    if (text.empty() || end != text.c_str() + text.size() || (text[0] != '-' && !std::isdigit(static_cast<unsigned char>(text[0])))) {
+    bool number = !text.empty() && end == text.c_str() + text.size() &&
+                  (text[0] == '-' || std::isdigit(static_cast<unsigned char>(text[0])));
+    if (!number) {
         problem = "'" + text + "' is not a " + attribute.one + " index";
         return false;
     }

@@ -67,7 +67,8 @@ void PendingFile::Fail(const std::string& reason, std::string& error)
 {
     int code = errno;
     Discard();
-    error = "cannot write " + path_ + ": " + (code != 0 ? std::strerror(code) : reason.empty() ? "the write failed" : reason);
+    std::string why = code != 0 ? std::strerror(code) : reason.empty() ? "the write failed" : reason;
+    error = "cannot write " + path_ + ": " + why;
 }
 
 void PendingFile::Discard()
