@@ -35,7 +35,8 @@ struct Options {
     std::string module = DefaultModule();
     std::string out;
     SceneFiles files;
-    int frames = kDefaultFrames;  // 0: until Escape or the window is closed
+    int frames = kDefaultFrames;
+    bool untilClosed = false;  // a window without --frames: until Escape or the window is closed
     uint32_t width = 640;
     uint32_t height = 480;
     bool window = false;
@@ -65,11 +66,11 @@ public:
         return host_.Open(module_.openChannel, window_, options_.width, options_.height, error);
     }
 
-    // Renders the frames (until Escape or the window is closed when their
-    // number is 0); false with error when a picture cannot be written.
+    // Renders the frames (or until Escape or the window is closed); false
+    // with error when a picture cannot be written.
     bool Run(std::string& error)
     {
-        const bool endless = options_.frames == 0;
+        const bool endless = options_.untilClosed;
         // An endless run goes on round the circle at the pace of the default run.
         const int path = endless ? kDefaultFrames : options_.frames;
         auto start = std::chrono::steady_clock::now();
@@ -225,7 +226,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "zqviewer: %s\n%s", failure.what(), app.help().c_str());
         return 2;
     }
-    if (options.window && frames->count() == 0) options.frames = 0;
+    options.untilClosed = options.window && frames->count() == 0;
     std::string error;
     if (!options.out.empty() && !MakeOutputFolder(options.out, error)) {
         std::fprintf(stderr, "zqviewer: %s\n", error.c_str());

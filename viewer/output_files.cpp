@@ -7,14 +7,8 @@
 
 bool MakeOutputFolder(const std::string& path, std::string& error)
 {
-    if (path.empty()) {
-        error = "the output folder's name is empty";
-        return false;
-    }
     std::error_code failed;
-    std::filesystem::create_directories(path, failed);
-    if (!failed && !std::filesystem::is_directory(path, failed) && !failed)
-        failed = std::make_error_code(std::errc::not_a_directory);
+    std::filesystem::create_directories(path, failed);  // fails where a file stands in the way
     if (failed) {
         error = "cannot make the folder " + path + ": " + failed.message();
         return false;
@@ -55,7 +49,6 @@ bool PendingFile::Commit(std::string& error)
     std::error_code failed;
     std::filesystem::rename(temporary_, path_, failed);
     if (failed) {
-        Discard();
         error = "cannot write " + path_ + ": " + failed.message();
         return false;
     }
@@ -66,7 +59,6 @@ bool PendingFile::Commit(std::string& error)
 void PendingFile::Fail(const std::string& reason, std::string& error)
 {
     int code = errno;
-    Discard();
     std::string why = code != 0 ? std::strerror(code) : reason.empty() ? "the write failed" : reason;
     error = "cannot write " + path_ + ": " + why;
 }

@@ -7,9 +7,10 @@
 #include <string>
 
 // Makes the folder and the folders above it; false with error (the path and
-// the system's reason) when it cannot be made or is not a folder.
+// the system's reason) when it cannot be made or a file stands in its place.
 bool MakeOutputFolder(const std::string& path, std::string& error);
 
+// A file that is not committed is removed with its object.
 class PendingFile {
 public:
     explicit PendingFile(std::string path) : path_(std::move(path)), temporary_(path_ + ".part") {}
@@ -21,11 +22,10 @@ public:
     bool Open(std::string& error);
     FILE* file() const { return file_; }
     // Flushes and closes the file and gives it its name; false with error
-    // (the path and the system's reason) when any write failed. The
-    // temporary file is gone either way.
+    // (the path and the system's reason) when any write failed.
     bool Commit(std::string& error);
-    // Gives up: the temporary file is removed, error names the path and the
-    // reason (the system's, where there is one, else the one given).
+    // Sets error to the path and the reason of a failure: the system's,
+    // where there is one, else the one given.
     void Fail(const std::string& reason, std::string& error);
 
 private:
