@@ -63,8 +63,8 @@ bool CheckIndex(const std::string& text, const Attribute& attribute, std::string
 }
 
 // One corner: v, v/vt, v//vn or v/vt/vn.
-bool CheckCorner(const std::string& corner, Attribute& vertices, Attribute& texcoords, Attribute& normals,
-                 std::string& problem)
+bool CheckCorner(const std::string& corner, const Attribute& vertices, const Attribute& texcoords,
+                 const Attribute& normals, std::string& problem)
 {
     std::vector<std::string> parts;
     std::stringstream stream(corner);
