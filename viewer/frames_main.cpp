@@ -3,7 +3,7 @@
 // picture. It builds for Linux and for Windows alike, so the pictures of the
 // two systems can be compared pixel by pixel.
 //
-//   zqframes [FRAMES [WIDTH HEIGHT]] FOLDER
+//   zqframes [FRAMES [WIDTH HEIGHT]] FOLDER    (-h or --help: the usage)
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "driver_module.h"
+#include "output_files.h"
 #include "ppm_file.h"
 #include "scene_host.h"
 #include "zqgd/host.h"
@@ -25,31 +26,64 @@ struct Options {
     uint32_t height = 480;
 };
 
-bool ParseCount(const char* text, long low, long high, long& value)
+constexpr char kUsage[] = "usage: zqframes [FRAMES [WIDTH HEIGHT]] FOLDER\n"
+                         "  FRAMES 1 to 1000000 (4), WIDTH and HEIGHT 64 to 8192 (640 x 480)\n"
+                         "  writes FOLDER/frame-NNNN.ppm; status 0 when done, 1 when the run fails,\n"
+                         "  2 for a usage error; -h or --help prints this\n";
+
+// A whole number from low to high; false with a message that names it.
+bool ParseCount(const char* name, const std::string& text, long low, long high, long& value, std::string& error)
 {
-    char* end = nullptr;
-    value = std::strtol(text, &end, 10);
-    return end != text && *end == '\0' && value >= low && value <= high;
+    if (text.empty() || text.size() > 11 || text.find_first_not_of("0123456789") != std::string::npos) {
+        error = std::string(name) + ": " + text + " is not a number";
+        return false;
+    }
+    value = std::stol(text);
+    if (value < low || value > high) {
+        error = std::string(name) + ": " + text + " is not from " + std::to_string(low) + " to " + std::to_string(high);
+        return false;
+    }
+    return true;
 }
 
-bool ParseOptions(int argc, char** argv, Options& options)
+enum class Parse { kRun, kHelp, kUsageError };
+
+Parse ParseOptions(int argc, char** argv, Options& options, std::string& error)
 {
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    for (const std::string& argument : arguments) {
+        if (argument == "-h" || argument == "--help") return Parse::kHelp;
+        if (argument.size() > 1 && argument[0] == '-') {
+            error = "unknown option " + argument;
+            return Parse::kUsageError;
+        }
+    }
+    size_t count = arguments.size();
+    if (count != 1 && count != 2 && count != 4) {
+        error = "expected 1, 2 or 4 arguments, got " + std::to_string(count);
+        return Parse::kUsageError;
+    }
     long frames = options.frames, width = options.width, height = options.height;
-    if (argc != 2 && argc != 3 && argc != 5) return false;
-    if (argc >= 3 && !ParseCount(argv[1], 1, 1000000, frames)) return false;
-    if (argc == 5 && (!ParseCount(argv[2], 64, 8192, width) || !ParseCount(argv[3], 64, 8192, height))) return false;
-    options.folder = argv[argc - 1];
+    if (count >= 2 && !ParseCount("FRAMES", arguments[0], 1, 1000000, frames, error)) return Parse::kUsageError;
+    if (count == 4 && (!ParseCount("WIDTH", arguments[1], 64, 8192, width, error) ||
+                       !ParseCount("HEIGHT", arguments[2], 64, 8192, height, error)))
+        return Parse::kUsageError;
+    if (arguments.back().empty()) {
+        error = "FOLDER: the name is empty";
+        return Parse::kUsageError;
+    }
+    options.folder = arguments.back();
     options.frames = static_cast<int>(frames);
     options.width = static_cast<uint32_t>(width);
     options.height = static_cast<uint32_t>(height);
-    return true;
+    return Parse::kRun;
 }
 
 // Draws every frame and writes it; false with error at the first failure.
 bool RenderFrames(const Options& options, const DriverModule& module, HWND window, std::string& error)
 {
     Scene scene;
-    scene.Build();
+    scene.Build(options.width, options.height);
     SceneHost host(scene);
     if (!host.Open(module.openChannel, window, options.width, options.height, error)) return false;
     std::vector<uint8_t> rgba(size_t{options.width} * options.height * 4);
@@ -74,15 +108,19 @@ bool RenderFrames(const Options& options, const DriverModule& module, HWND windo
 int main(int argc, char** argv)
 {
     Options options;
-    if (!ParseOptions(argc, argv, options)) {
-        std::fprintf(stderr, "usage: zqframes [FRAMES [WIDTH HEIGHT]] FOLDER\n"
-                             "  FRAMES 1 to 1000000 (4), WIDTH and HEIGHT 64 to 8192 (640 x 480)\n");
+    std::string error;
+    switch (ParseOptions(argc, argv, options, error)) {
+    case Parse::kHelp:
+        std::printf("%s", kUsage);
+        return 0;
+    case Parse::kUsageError:
+        std::fprintf(stderr, "zqframes: %s\n%s", error.c_str(), kUsage);
         return 2;
+    case Parse::kRun:
+        break;
     }
-    std::error_code failed;
-    std::filesystem::create_directories(options.folder, failed);
-    if (failed) {
-        std::fprintf(stderr, "zqframes: cannot make %s: %s\n", options.folder.c_str(), failed.message().c_str());
+    if (!MakeOutputFolder(options.folder, error)) {
+        std::fprintf(stderr, "zqframes: %s\n", error.c_str());
         return 1;
     }
     DriverModule module(ZQGD_MODULE_PATH);
@@ -95,7 +133,6 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "zqframes: cannot create a window of %ux%u\n", options.width, options.height);
         return 1;
     }
-    std::string error;
     bool done = RenderFrames(options, module, window, error);
     ZqDestroyWindow(window);
     if (!done) {

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "driver_module.h"
+#include "output_files.h"
 #include "png_file.h"
 #include "scene_files.h"
 #include "scene_host.h"
@@ -19,6 +20,7 @@
 namespace {
 
 constexpr uint32_t kEscapeKey = 0xFF1B;
+constexpr int kDefaultFrames = 24;
 
 // The module of the build tree, or the one installed beside the viewer.
 std::string DefaultModule()
@@ -33,7 +35,8 @@ struct Options {
     std::string module = DefaultModule();
     std::string out;
     SceneFiles files;
-    int frames = 24;
+    int frames = kDefaultFrames;
+    bool untilClosed = false;  // a window without --frames: until Escape or the window is closed
     uint32_t width = 640;
     uint32_t height = 480;
     bool window = false;
@@ -46,8 +49,11 @@ public:
 
     bool Start(std::string& error)
     {
-        scene_.Build();
-        if (!LoadSceneFiles(options_.files, scene_, error)) return false;
+        scene_.Build(options_.width, options_.height);
+        std::vector<std::string> warnings;
+        bool loaded = LoadSceneFiles(options_.files, scene_, warnings, error);
+        for (const std::string& warning : warnings) std::fprintf(stderr, "zqviewer: warning: %s\n", warning.c_str());
+        if (!loaded) return false;
         if (options_.window && ZqSelectBackend(ZQ_BACKEND_X11, nullptr) != 0) {
             error = "--window needs an X display (is DISPLAY set?)";
             return false;
@@ -60,22 +66,25 @@ public:
         return host_.Open(module_.openChannel, window_, options_.width, options_.height, error);
     }
 
-    // Renders the frames; false with error when a picture cannot be written.
+    // Renders the frames (or until Escape or the window is closed); false
+    // with error when a picture cannot be written.
     bool Run(std::string& error)
     {
-        if (!options_.out.empty()) std::filesystem::create_directories(options_.out);
+        const bool endless = options_.untilClosed;
+        // An endless run goes on round the circle at the pace of the default run.
+        const int path = endless ? kDefaultFrames : options_.frames;
         auto start = std::chrono::steady_clock::now();
         double lastFrameMs = 0;
         int frame = 0;
-        for (; frame < options_.frames && !quit_; ++frame) {
+        for (; (endless || frame < options_.frames) && !quit_; ++frame) {
             auto begin = std::chrono::steady_clock::now();
             HandleEvents();
-            host_.DrawFrame(frame, options_.frames, lastFrameMs);
+            host_.DrawFrame(frame, path, lastFrameMs);
             if (!options_.out.empty() && !WritePicture(frame, error)) return false;
             lastFrameMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count();
             // On a terminal the progress line is rewritten in place.
-            std::printf(interactive_ ? "\rframe %d/%d  %.1f ms" : "frame %d/%d  %.1f ms\n", frame + 1,
-                        options_.frames, lastFrameMs);
+            std::string count = std::to_string(frame + 1) + (endless ? "" : "/" + std::to_string(options_.frames));
+            std::printf(interactive_ ? "\rframe %s  %.1f ms" : "frame %s  %.1f ms\n", count.c_str(), lastFrameMs);
             std::fflush(stdout);
         }
         double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -144,24 +153,85 @@ void PrintDescription(const DriverModule& module)
     MMfree(description.modes);
 }
 
+// A whole number from low to high, named in the message when it is not.
+CLI::Validator WholeNumber(long low, long high)
+{
+    return CLI::Validator(
+        [low, high](std::string& text) -> std::string {
+            bool digits = !text.empty() && text.size() < 12 && text.find_first_not_of("0123456789") == std::string::npos;
+            if (!digits) return text + " is not a number";
+            long value = std::stol(text);
+            if (value < low || value > high)
+                return text + " is not from " + std::to_string(low) + " to " + std::to_string(high);
+            return "";
+        },
+        "");
+}
+
+const CLI::Validator kNotEmpty(
+    [](std::string& text) -> std::string { return text.empty() ? "the name is empty" : ""; }, "");
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     Options options;
-    CLI::App app{"zqviewer: renders a scene through the zqgd display driver"};
-    app.add_option("--module", options.module, "driver module to load")->capture_default_str();
-    app.add_option("--frames", options.frames, "number of frames to render")
-        ->check(CLI::Range(1, 1000000))
+    CLI::App app{"zqviewer: renders a scene through the zqgd display driver\n\n"
+                 "Exit status: 0 when done, 1 when a file, the module or the driver fails,\n"
+                 "2 for a usage error.\n"};
+    app.add_option("--module", options.module, "driver module to load")
+        ->type_name("FILE")
+        ->check(kNotEmpty)
         ->capture_default_str();
-    app.add_option("--out", options.out, "folder to write every frame into as a PNG file");
-    app.add_option("--width", options.width, "window width")->check(CLI::Range(64, 8192))->capture_default_str();
-    app.add_option("--height", options.height, "window height")->check(CLI::Range(64, 8192))->capture_default_str();
-    app.add_option("--obj", options.files.obj, "Wavefront OBJ model to show in the middle of the scene");
-    app.add_option("--texture", options.files.texture, "PNG picture for the textured box");
-    app.add_option("--backdrop", options.files.backdrop, "PNG panorama (360 degrees wide) behind the scene");
-    app.add_flag("--window", options.window, "open a real X11 window (mouse moves the cursor, Escape quits)");
-    CLI11_PARSE(app, argc, argv);
+    CLI::Option* frames =
+        app.add_option("--frames", options.frames,
+                       "frames to render, 1 to 1000000 (24; with --window, until Escape or the window is closed)")
+            ->type_name("N")
+            ->check(WholeNumber(1, 1000000));
+    app.add_option("--out", options.out, "folder to write every frame into as DIR/frame-NNNN.png (made if missing)")
+        ->type_name("DIR")
+        ->check(kNotEmpty);
+    app.add_option("--width", options.width, "window width, 64 to 8192")
+        ->type_name("W")
+        ->check(WholeNumber(64, 8192))
+        ->capture_default_str();
+    app.add_option("--height", options.height, "window height, 64 to 8192")
+        ->type_name("H")
+        ->check(WholeNumber(64, 8192))
+        ->capture_default_str();
+    app.add_option("--obj", options.files.obj, "Wavefront OBJ model (with its MTL materials) in the middle of the scene")
+        ->type_name("FILE")
+        ->check(kNotEmpty);
+    app.add_option("--texture", options.files.texture, "PNG picture for the textured box")
+        ->type_name("FILE")
+        ->check(kNotEmpty);
+    app.add_option("--backdrop", options.files.backdrop,
+                   "PNG panorama of the full circle behind the scene. The driver draws it at one picture pixel "
+                   "per window pixel, its width covering 360 degrees: N pixels wide, it has N / 6.28 pixels a "
+                   "radian (the view is 1.1 radians wide, so about 5 times the window's width matches the "
+                   "scene's scale). It covers the sky when it is taller than the window by 0.3 x N / 6.28 "
+                   "pixels above and below, as the camera tilts up to 0.3 radians from its middle row; the "
+                   "built-in one is made to fit the window")
+        ->type_name("FILE")
+        ->check(kNotEmpty);
+    app.add_flag("--window", options.window,
+                 "open a real X11 window (mouse moves the cursor); it runs until Escape or the window is closed "
+                 "unless --frames is given");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        std::printf("%s", app.help().c_str());
+        return 0;
+    } catch (const CLI::ParseError& failure) {
+        std::fprintf(stderr, "zqviewer: %s\n%s", failure.what(), app.help().c_str());
+        return 2;
+    }
+    options.untilClosed = options.window && frames->count() == 0;
+    std::string error;
+    if (!options.out.empty() && !MakeOutputFolder(options.out, error)) {
+        std::fprintf(stderr, "zqviewer: %s\n", error.c_str());
+        return 1;
+    }
 
     DriverModule module(options.module);
     if (!module.loaded()) {
@@ -169,7 +239,6 @@ int main(int argc, char** argv)
         return 1;
     }
     PrintDescription(module);
-    std::string error;
     bool done = false;
     {
         Viewer viewer(options, module);

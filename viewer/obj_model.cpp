@@ -3,9 +3,127 @@
 #include <tiny_obj_loader.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "png_file.h"
 
 namespace {
+
+// What a face corner refers to, with the counts the file gives.
+struct Attribute {
+    const char* one;
+    const char* many;
+    long long total = 0;  // in the whole file: the range of positive indices
+    long long sofar = 0;  // before the current line: the range of negative ones
+};
+
+bool StartsWithWord(const std::string& line, size_t at, const char* word)
+{
+    size_t length = std::strlen(word);
+    return line.compare(at, length, word) == 0 && at + length < line.size() &&
+           (line[at + length] == ' ' || line[at + length] == '\t');
+}
+
+// Checks one index of a corner: 1..total counts from the start of the file,
+// -1..-sofar back from the last one read before the line.
+bool CheckIndex(const std::string& text, const Attribute& attribute, std::string& problem)
+{
+    char* end = nullptr;
+    errno = 0;
+    long long index = std::strtoll(text.c_str(), &end, 10);
+    bool number = !text.empty() && end == text.c_str() + text.size() &&
+                  (text[0] == '-' || std::isdigit(static_cast<unsigned char>(text[0])));
+    if (!number) {
+        problem = "'" + text + "' is not a " + attribute.one + " index";
+        return false;
+    }
+    bool overflow = errno == ERANGE;
+    if (index == 0 && !overflow) {
+        problem = std::string(attribute.one) + " index 0 names nothing (indices start at 1)";
+        return false;
+    }
+    if (index > 0 && (overflow || index > attribute.total)) {
+        problem = std::string("there is no ") + attribute.one + " " + text + ": the file has " +
+                  std::to_string(attribute.total) + " " + (attribute.total == 1 ? attribute.one : attribute.many);
+        return false;
+    }
+    if (index < 0 && (overflow || -index > attribute.sofar)) {
+        problem = std::string(attribute.one) + " " + text + " reaches back before the first of the " +
+                  std::to_string(attribute.sofar) + " " + attribute.many + " read so far";
+        return false;
+    }
+    return true;
+}
+
+// One corner: v, v/vt, v//vn or v/vt/vn.
+bool CheckCorner(const std::string& corner, const Attribute& vertices, const Attribute& texcoords,
+                 const Attribute& normals, std::string& problem)
+{
+    std::vector<std::string> parts;
+    std::stringstream stream(corner);
+    for (std::string part; std::getline(stream, part, '/');) parts.push_back(part);
+    if (!corner.empty() && corner.back() == '/') parts.emplace_back();
+    if (parts.empty() || parts.size() > 3 || (parts.size() == 3 && parts[1].empty() && parts[2].empty())) {
+        problem = "'" + corner + "' is not a face corner";
+        return false;
+    }
+    if (!CheckIndex(parts[0], vertices, problem)) return false;
+    if (parts.size() >= 2 && (parts.size() == 2 || !parts[1].empty()) && !CheckIndex(parts[1], texcoords, problem))
+        return false;
+    return parts.size() < 3 || CheckIndex(parts[2], normals, problem);
+}
+
+// Every index of every face is checked against what the file holds before
+// the loader resolves any of them.
+bool CheckFaces(const std::string& path, std::string& error)
+{
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        error = "cannot open " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(file, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(std::move(line));
+    }
+    if (file.bad()) {
+        error = "cannot read " + path;
+        return false;
+    }
+    Attribute vertices{"vertex", "vertices"}, texcoords{"texture coordinate", "texture coordinates"},
+        normals{"normal", "normals"};
+    for (int pass = 0; pass < 2; ++pass) {
+        vertices.sofar = texcoords.sofar = normals.sofar = 0;
+        for (size_t number = 0; number < lines.size(); ++number) {
+            const std::string& line = lines[number];
+            size_t at = line.find_first_not_of(" \t");
+            if (at == std::string::npos) continue;
+            if (StartsWithWord(line, at, "v")) ++vertices.sofar;
+            if (StartsWithWord(line, at, "vt")) ++texcoords.sofar;
+            if (StartsWithWord(line, at, "vn")) ++normals.sofar;
+            if (pass == 0 || !StartsWithWord(line, at, "f")) continue;
+            std::stringstream corners(line.substr(at + 1));
+            std::string problem;
+            for (std::string corner; corners >> corner;) {
+                if (CheckCorner(corner, vertices, texcoords, normals, problem)) continue;
+                error = path + ":" + std::to_string(number + 1) + ": " + problem;
+                return false;
+            }
+        }
+        vertices.total = vertices.sofar;
+        texcoords.total = texcoords.sofar;
+        normals.total = normals.sofar;
+    }
+    return true;
+}
 
 MaterialEntry FromMtl(const tinyobj::material_t& material)
 {
@@ -22,11 +140,42 @@ MaterialEntry FromMtl(const tinyobj::material_t& material)
     return entry;
 }
 
+// The model's materials appended to the scene's; the scene material of each
+// of the file's materials, the default one where a texture cannot be read.
+std::vector<uint32_t> AddMaterials(const std::string& path, const std::vector<tinyobj::material_t>& materials,
+                                   Scene& scene, std::vector<std::string>& warnings)
+{
+    std::vector<uint32_t> used;
+    for (const tinyobj::material_t& material : materials) {
+        MaterialEntry entry = FromMtl(material);
+        if (!material.diffuse_texname.empty()) {
+            std::string file = (std::filesystem::path(path).parent_path() / material.diffuse_texname).string();
+            Picture picture;
+            std::string problem;
+            if (!ReadPng(file, picture, problem)) {
+                warnings.push_back(path + ": material " + material.name + ": " + problem +
+                                   "; its faces are drawn with the default material");
+                used.push_back(kDefaultMaterial);
+                continue;
+            }
+            FlipRows(picture);
+            auto id = static_cast<int32_t>(kFirstModelTexture + scene.modelTextures.size());
+            scene.modelTextures.push_back({id, std::move(picture)});
+            entry.textured = 1;
+            entry.textureId = id;
+        }
+        used.push_back(static_cast<uint32_t>(scene.materials.size()));
+        scene.materials.push_back(entry);
+    }
+    return used;
+}
+
 }  // namespace
 
-bool LoadObjModel(const std::string& path, float halfSize, uint32_t fallback, std::vector<MaterialEntry>& materials,
-                  Mesh& mesh, std::string& error)
+bool LoadObjModel(const std::string& path, float halfSize, Scene& scene, Mesh& mesh, std::vector<std::string>& warnings,
+                  std::string& error)
 {
+    if (!CheckFaces(path, error)) return false;
     tinyobj::ObjReaderConfig config;
     config.triangulate = false;
     tinyobj::ObjReader reader;
@@ -40,8 +189,10 @@ bool LoadObjModel(const std::string& path, float halfSize, uint32_t fallback, st
         error = path + " holds no vertices";
         return false;
     }
-    auto firstMaterial = static_cast<uint32_t>(materials.size());
-    for (const tinyobj::material_t& material : reader.GetMaterials()) materials.push_back(FromMtl(material));
+    std::stringstream warned(reader.Warning());
+    for (std::string line; std::getline(warned, line);)
+        if (!line.empty()) warnings.push_back(path + ": " + line);
+    const std::vector<uint32_t> materials = AddMaterials(path, reader.GetMaterials(), scene, warnings);
 
     // Fit the model into the box, centred on the origin.
     Vec3 low{1e30f, 1e30f, 1e30f}, high{-1e30f, -1e30f, -1e30f};
@@ -87,7 +238,10 @@ bool LoadObjModel(const std::string& path, float halfSize, uint32_t fallback, st
             for (CornerSpec& corner : corners)
                 if (Dot(corner.normal, corner.normal) == 0) corner.normal = outward;
             int materialId = face < shape.mesh.material_ids.size() ? shape.mesh.material_ids[face] : -1;
-            uint32_t material = materialId >= 0 ? firstMaterial + static_cast<uint32_t>(materialId) : fallback;
+            uint32_t material = materialId >= 0 && static_cast<size_t>(materialId) < materials.size()
+                                    ? materials[static_cast<size_t>(materialId)]
+                                    : kDefaultMaterial;
+            if (scene.materials[material].transparency > 0) mesh.transparent = true;
             if (count <= 4) {
                 mesh.AddPolygon(corners, material, outward);
                 continue;

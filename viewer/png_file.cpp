@@ -2,8 +2,12 @@
 
 #include <png.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
+
+#include "output_files.h"
 
 namespace {
 
@@ -14,13 +18,23 @@ using File = std::unique_ptr<FILE, FileCloser>;
 
 constexpr uint32_t kMaxSide = 16384;
 
+// libpng's complaints go into the viewer's own message instead of onto
+// stderr: an error keeps its text and ends the call, warnings are dropped.
+void KeepError(png_structp png, png_const_charp message)
+{
+    *static_cast<std::string*>(png_get_error_ptr(png)) = message;
+    png_longjmp(png, 1);
+}
+
+void DropWarning(png_structp, png_const_charp) {}
+
 }  // namespace
 
 bool ReadPng(const std::string& path, Picture& picture, std::string& error)
 {
     File file(std::fopen(path.c_str(), "rb"));
     if (!file) {
-        error = "cannot open " + path;
+        error = "cannot open " + path + ": " + std::strerror(errno);
         return false;
     }
     png_byte signature[8];
@@ -28,7 +42,8 @@ bool ReadPng(const std::string& path, Picture& picture, std::string& error)
         error = path + " is not a PNG file";
         return false;
     }
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    std::string complaint;
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &complaint, KeepError, DropWarning);
     png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
     if (info == nullptr) {
         png_destroy_read_struct(&png, nullptr, nullptr);
@@ -38,7 +53,7 @@ bool ReadPng(const std::string& path, Picture& picture, std::string& error)
     std::vector<png_bytep> rows;
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_read_struct(&png, &info, nullptr);
-        error = path + " is a damaged PNG file";
+        error = path + " is a damaged PNG file (" + complaint + ")";
         return false;
     }
     png_init_io(png, file.get());
@@ -69,12 +84,10 @@ bool ReadPng(const std::string& path, Picture& picture, std::string& error)
 
 bool WritePng(const std::string& path, const uint8_t* rgba, uint32_t width, uint32_t height, std::string& error)
 {
-    File file(std::fopen(path.c_str(), "wb"));
-    if (!file) {
-        error = "cannot write " + path;
-        return false;
-    }
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    PendingFile file(path);
+    if (!file.Open(error)) return false;
+    std::string complaint;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &complaint, KeepError, DropWarning);
     png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
     if (info == nullptr) {
         png_destroy_write_struct(&png, nullptr);
@@ -84,10 +97,11 @@ bool WritePng(const std::string& path, const uint8_t* rgba, uint32_t width, uint
     std::vector<uint8_t> row(static_cast<size_t>(width) * 3);
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
-        error = "libpng failed writing " + path;
+        file.Fail(complaint, error);
         return false;
     }
-    png_init_io(png, file.get());
+    errno = 0;
+    png_init_io(png, file.file());
     png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
@@ -99,5 +113,5 @@ bool WritePng(const std::string& path, const uint8_t* rgba, uint32_t width, uint
     }
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
-    return true;
+    return file.Commit(error);
 }

@@ -1,8 +1,12 @@
 #include "ppm_file.h"
 
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <cstdio>
 #include <memory>
+
+#include "output_files.h"
 
 namespace {
 
@@ -38,31 +42,24 @@ bool ReadHeaderNumber(FILE* file, uint32_t max, uint32_t& value)
 
 bool WritePpm(const std::string& path, const uint8_t* rgba, uint32_t width, uint32_t height, std::string& error)
 {
-    File file(std::fopen(path.c_str(), "wb"));
-    if (!file) {
-        error = "cannot write " + path;
-        return false;
-    }
-    std::fprintf(file.get(), "P6\n%u %u\n255\n", width, height);
+    PendingFile file(path);
+    if (!file.Open(error)) return false;
+    std::fprintf(file.file(), "P6\n%u %u\n255\n", width, height);
     std::vector<uint8_t> row(size_t{width} * 3);
     for (uint32_t y = 0; y < height; ++y) {
         const uint8_t* source = rgba + size_t{height - 1 - y} * width * 4;
         for (uint32_t x = 0; x < width; ++x)
             for (int c = 0; c < 3; ++c) row[x * 3 + c] = source[x * 4 + c];
-        if (std::fwrite(row.data(), 1, row.size(), file.get()) != row.size()) break;
+        if (std::fwrite(row.data(), 1, row.size(), file.file()) != row.size()) break;
     }
-    if (std::fflush(file.get()) != 0 || std::ferror(file.get())) {
-        error = "cannot write " + path;
-        return false;
-    }
-    return true;
+    return file.Commit(error);
 }
 
 bool ReadPpm(const std::string& path, Picture& picture, std::string& error)
 {
     File file(std::fopen(path.c_str(), "rb"));
     if (!file) {
-        error = "cannot open " + path;
+        error = "cannot open " + path + ": " + std::strerror(errno);
         return false;
     }
     uint32_t width = 0, height = 0, largest = 0;

@@ -1,5 +1,6 @@
 #include "scene.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -43,7 +44,8 @@ MaterialEntry Emitting(Vec3 colour)
     return m;
 }
 
-Picture Procedural(uint32_t width, uint32_t height, uint32_t (*colourAt)(uint32_t x, uint32_t y))
+template <typename ColourAt>
+Picture Procedural(uint32_t width, uint32_t height, ColourAt colourAt)
 {
     Picture picture{width, height, std::vector<uint8_t>(size_t{width} * height * 4)};
     for (uint32_t y = 0; y < height; ++y)
@@ -80,16 +82,21 @@ uint32_t Logo(uint32_t x, uint32_t y)
     return ring || bar ? 0xF0C020 : 0x203060;
 }
 
-// A sky over a band of hills, the horizon at the middle row: rows are top
-// first, like a photograph.
-uint32_t Panorama(uint32_t x, uint32_t y)
+// A sky over a band of hills, the horizon near the middle row of a picture
+// of the given height: rows are top first, like a photograph. The sky
+// darkens over the 128 rows above the horizon and keeps its deepest blue
+// above them; the ground darkens below the hills.
+uint32_t Panorama(uint32_t height, uint32_t x, uint32_t y)
 {
-    float hill = 112 + 10 * std::sin(x * 2 * kPi / 4096 * 7) + 5 * std::sin(x * 2 * kPi / 4096 * 31 + 1);
-    if (y > hill) return 0x4A6A48 - ((y - uint32_t(hill)) / 6 << 8);
-    float t = float(y) / 128;
+    const float horizon = float(height / 2) - 16;
+    float hill = horizon + 10 * std::sin(x * 2 * kPi / kPanoramaCircle * 7) +
+                 5 * std::sin(x * 2 * kPi / kPanoramaCircle * 31 + 1);
+    if (y > hill) return 0x4A6A48 - (std::min((y - uint32_t(hill)) / 6, 0x40u) << 8);
+    float above = horizon + 16 - float(y);  // rows above the middle
+    float t = 1 - std::min(above / 128, 1.0f);
     auto channel = [t](float top, float bottom) { return uint32_t(top + (bottom - top) * t) & 0xFF; };
     uint32_t sky = channel(40, 158) << 16 | channel(90, 184) << 8 | channel(170, 204);
-    bool cloud = std::sin(x * 0.021f + y * 0.09f) * std::sin(x * 0.011f) > 0.72f && y < 80 && y > 20;
+    bool cloud = std::sin(x * 0.021f + y * 0.09f) * std::sin(x * 0.011f) > 0.72f && above < 108 && above > 48;
     return cloud ? 0xF4F4F8 : sky;
 }
 
@@ -134,8 +141,15 @@ Vec3 InverseApply(const float m[12], Vec3 p)
 
 }  // namespace
 
-void Scene::Build()
+uint32_t PanoramaHeight(uint32_t viewHeight)
 {
+    const float pixelsPerRadian = kPanoramaCircle / (2 * kPi);
+    return viewHeight + 2 * uint32_t(std::ceil(kPanoramaTilt * pixelsPerRadian));
+}
+
+void Scene::Build(uint32_t viewWidth, uint32_t viewHeight)
+{
+    viewWidth_ = viewWidth;
     materials.resize(kCount);
     materials[kDefault] = Lit({0.8f, 0.8f, 0.8f});
     materials[kGround] = Textured({1, 1, 1}, kGroundTexture);
@@ -150,7 +164,9 @@ void Scene::Build()
     materials[kUnlitSign] = Lit({1, 0.55f, 0.1f});
 
     logo = Procedural(64, 64, Logo);
-    panorama = Procedural(4096, 256, Panorama);
+    const uint32_t panoramaHeight = PanoramaHeight(viewHeight);
+    SetPanorama(Procedural(kPanoramaCircle, panoramaHeight,
+                           [panoramaHeight](uint32_t x, uint32_t y) { return Panorama(panoramaHeight, x, y); }));
     fence = Procedural(64, 64, Fence);
     ground = Procedural(64, 64, Checker);
     brick = Procedural(64, 64, Brick);
@@ -212,6 +228,18 @@ void Scene::Build()
     environment.lightCount = static_cast<uint32_t>(lights.size());
 }
 
+void Scene::SetPanorama(Picture circle)
+{
+    panoramaCircle = circle.width;
+    panorama.width = circle.width + viewWidth_;
+    panorama.height = circle.height;
+    panorama.rgba.resize(size_t{panorama.width} * panorama.height * 4);
+    for (uint32_t y = 0; y < panorama.height; ++y)
+        for (uint32_t x = 0; x < panorama.width; ++x)
+            std::memcpy(&panorama.rgba[(size_t{y} * panorama.width + x) * 4],
+                        &circle.rgba[(size_t{y} * circle.width + x % circle.width) * 4], 4);
+}
+
 void Scene::ReplaceCentre(Mesh model)
 {
     Mesh& centre = meshes[centre_];
@@ -239,13 +267,14 @@ TextureDefinition TextureFrom(Picture& picture, uint32_t flags)
     return definition;
 }
 
-TextureDefinition BackdropFrom(Picture& picture)
+TextureDefinition BackdropFrom(Picture& picture, uint32_t circle)
 {
     TextureDefinition definition = TextureFrom(picture, 0);
     definition.operation = ZQGD_DEFINE_BACKDROP;
-    // The full circle: 4096 pixels make about the scale of the main view's
-    // projection, so the hills stay on the horizon as the camera turns.
-    definition.angularWidth = 2 * kPi;
+    // The full circle in `circle` pixels (4096 make about the scale of the
+    // main view's projection, so the hills stay on the horizon as the camera
+    // turns), and the repeated columns beyond it at the same scale.
+    definition.angularWidth = 2 * kPi * float(picture.width) / float(circle);
     // Angles grow downward here: the image's middle row lies a little below
     // the horizon, where the far ground fades into the haze.
     definition.verticalAngle = 0.12f;

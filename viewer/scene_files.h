@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "scene.h"
 
@@ -12,5 +13,6 @@ struct SceneFiles {
 };
 
 // Reads the files named into a built scene; false with error when one
-// cannot be used.
-bool LoadSceneFiles(const SceneFiles& files, Scene& scene, std::string& error);
+// cannot be used. What is used in part (a model's missing material file or
+// texture) adds a line to warnings.
+bool LoadSceneFiles(const SceneFiles& files, Scene& scene, std::vector<std::string>& warnings, std::string& error);

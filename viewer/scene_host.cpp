@@ -45,13 +45,20 @@ bool SceneHost::DefineImages(std::string& error)
     fence.keyGreen = 0;
     fence.keyBlue = 255;
     TextureDefinition logo = TextureFrom(scene_.logo, ZQGD_TEXTURE_MODULATE | ZQGD_TEXTURE_LINEAR);
-    TextureDefinition backdrop = BackdropFrom(scene_.panorama);
+    TextureDefinition backdrop = BackdropFrom(scene_.panorama, scene_.panoramaCircle);
     if (ops_.DefineTexture(&channel_, kGroundTexture, &ground, 1) != 0 ||
         ops_.DefineTexture(&channel_, kFenceTexture, &fence, 1) != 0 ||
         ops_.DefineTexture(&channel_, kLogoTexture, &logo, 1) != 0 ||
         ops_.DefineTexture(&channel_, kBackdropImage, &backdrop, 1) != 0) {
         error = "the driver could not define the textures (out of memory?)";
         return false;
+    }
+    for (SceneTexture& texture : scene_.modelTextures) {
+        TextureDefinition definition = TextureFrom(texture.picture, ZQGD_TEXTURE_MODULATE | ZQGD_TEXTURE_LINEAR);
+        if (ops_.DefineTexture(&channel_, texture.id, &definition, 1) != 0) {
+            error = "the driver could not define the model's textures (out of memory?)";
+            return false;
+        }
     }
     return true;
 }
