@@ -141,7 +141,7 @@ TEST_F(ViewerTest, WindowUnderXvfbShowsTheScene)
     // a leak checker cannot tell its allocations from ours: it is off here
     // (the memory manager's own accounting still covers the driver).
     Outcome run = Viewer("--window --frames 2 --out " + directory.string(),
-                         "ASAN_OPTIONS=detect_leaks=0 xvfb-run -a");
+                         "ASAN_OPTIONS=detect_leaks=0 " ZQGD_WITH_XVFB);
     ASSERT_EQ(run.status, 0) << run.output;
     ExpectSceneInPng((directory / "frame-0001.png").string());
 }
@@ -161,7 +161,7 @@ TEST_F(ViewerTest, WindowRunsUntilEscapeOrClose)
                                   "wait $viewer\n"
                                   "echo \"viewer status $?\"\n"
                                   "cat " + log + "\n");
-        Outcome run = RunCommand("xvfb-run -a sh " + script);
+        Outcome run = RunCommand(ZQGD_WITH_XVFB " sh " + script);
         EXPECT_EQ(run.status, 0) << action << "\n" << run.output;
         EXPECT_NE(run.output.find("viewer status 0\n"), std::string::npos) << action << "\n" << run.output;
         EXPECT_NE(run.output.find("\nframe 40 "), std::string::npos) << action << ": runs past 24 frames\n" << run.output;

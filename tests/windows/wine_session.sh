@@ -66,14 +66,7 @@ run)
     # Each program gets an X server of its own: the suites read back what
     # their windows show, and two programs' windows on one screen would
     # cover each other.
-    own=$(mktemp -d "${TMPDIR:-/tmp}/zqgd-wine-run-XXXXXX")
-    Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x1024x24 3> "$own/display" > "$own/xvfb.log" 2>&1 &
-    xvfb=$!
-    trap 'kill $xvfb 2>/dev/null || true; rm -rf "$own"' EXIT
-    await_display "$own" $xvfb
-    DISPLAY=:$(cat "$own/display")
-    export DISPLAY
-    "$wine" "$@"
+    exec "$(dirname "$0")/../with_xvfb.sh" "$wine" "$@"
     ;;
 stop)
     stop
