@@ -18,6 +18,11 @@ that fills it, say) lists more edits before the regex, three parts each:
     path :: old :: new :: path :: old :: new :: ctest regex
 
     scripts/break-lines.py scripts/breaks.txt [--build build]
+    scripts/break-lines.py scripts/breaks-*.txt --check
+
+With --check nothing is built or run: every break of the lists is only
+looked up, and those whose text no longer occurs exactly once (the code
+moved on) are reported.
 """
 import argparse
 import pathlib
@@ -62,11 +67,40 @@ def try_break(build, edits, tests):
             source.write_text(text)
 
 
+def stale(edits):
+    """Whether some edit of a break, applied in turn as a run would, no longer
+    finds its text exactly once."""
+    texts = {}
+    for path, old, new in edits:
+        text = texts.setdefault(path, (ROOT / path).read_text())
+        if text.count(old) != 1:
+            return True
+        texts[path] = text.replace(old, new)
+    return False
+
+
+def check(lists):
+    found = 0
+    for list_file in lists:
+        for number, edits, _ in parse(list_file):
+            if stale(edits):
+                found += 1
+                print(f"{list_file}:{number}: text not found once in {edits[0][0]}")
+    print(f"{found} stale break(s)")
+    return 1 if found else 0
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("list")
+    parser.add_argument("list", nargs="+")
     parser.add_argument("--build", default="build")
+    parser.add_argument("--check", action="store_true", help="only look the breaks up")
     arguments = parser.parse_args()
+    if arguments.check:
+        return check(arguments.list)
+    if len(arguments.list) != 1:
+        parser.error("give one list to run")
+    arguments.list = arguments.list[0]
     build = ROOT / arguments.build
     missed = 0
     for number, edits, tests in parse(arguments.list):
