@@ -462,6 +462,158 @@ TEST_F(TextureTest, BackdropIsStoredBottomRowFirstWithNormalisedAngles)
     EXPECT_EQ(MMLiveBlocks(), blocks + 2);
 }
 
+// Every pixel of the image a value of its own: x in the first byte, y in the
+// second, 0x5A in the third.
+HostImage Numbered(uint32_t width, uint32_t height, uint32_t bits)
+{
+    HostImage image(width, height, bits, 0xFF, 0xFF00, 0xFF0000);
+    for (uint32_t y = 0; y < height; ++y)
+        for (uint32_t x = 0; x < width; ++x) image.set(x, y, x | y << 8 | 0x5A0000u);
+    return image;
+}
+
+// The stored backdrop holds the host's rows bottom first, every byte of them.
+void ExpectFlipped(const TextureEntry* entry, uint32_t width, uint32_t height)
+{
+    ASSERT_NE(entry, nullptr);
+    ASSERT_EQ(entry->image.width, width);
+    ASSERT_EQ(entry->image.height, height);
+    ASSERT_EQ(entry->image.bytesPerLine, width * 4);
+    const auto* pixels = static_cast<const uint8_t*>(entry->image.pixels);
+    int wrong = 0;
+    for (uint32_t row = 0; row < height; ++row)
+        for (uint32_t x = 0; x < width; ++x) {
+            const uint8_t* pixel = pixels + (size_t{row} * width + x) * 4;
+            uint32_t y = height - 1 - row;
+            wrong += pixel[0] != (x & 0xFF) || pixel[1] != y || pixel[2] != 0x5A;
+        }
+    EXPECT_EQ(wrong, 0);
+}
+
+TEST_F(TextureTest, BackdropsOfEveryHeightAreFlippedWhole)
+{
+    TestChannel channel;
+    ASSERT_EQ(channel.open(), 0);
+    // Heights odd and even, one row, and rows longer than the flip's chunk.
+    const uint32_t sizes[][2] = {{3, 1}, {3, 2}, {3, 3}, {70, 5}, {130, 4}};
+    for (uint32_t bits : {24u, 32u}) {
+        for (const auto& size : sizes) {
+            SCOPED_TRACE(std::to_string(bits) + " bits, " + std::to_string(size[0]) + " x " + std::to_string(size[1]));
+            HostImage image = Numbered(size[0], size[1], bits);
+            const std::vector<uint8_t> hostPixels = image.memory;
+            TextureDefinition definition = Definition(image.bitmap, ZQGD_DEFINE_BACKDROP);
+            ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 4, &definition, 1), 0);
+            ExpectFlipped(Backdrop(channel, 4), size[0], size[1]);
+            EXPECT_EQ(image.memory, hostPixels) << "the host's image stays as it was";
+        }
+    }
+    channel.ops.DeleteTexture(&channel.record, 4);
+}
+
+TEST_F(TextureTest, RedefinitionsTakeOverTheBlockOfTheSameSize)
+{
+    TestChannel channel;
+    ASSERT_EQ(channel.open(), 0);
+    const uint32_t blocks = MMLiveBlocks();
+    for (int32_t operation : {ZQGD_DEFINE_TEXTURE, ZQGD_DEFINE_BACKDROP}) {
+        for (uint32_t bits : {24u, 32u}) {
+            SCOPED_TRACE(std::to_string(operation) + ", " + std::to_string(bits) + " bits");
+            HostImage first = Numbered(16, 8, bits), second = Numbered(16, 8, bits), other = Numbered(8, 8, bits);
+            second.set(0, 0, 0x00FFEEDD);
+            TextureDefinition definition = Definition(first.bitmap, operation);
+            ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 6, &definition, 1), 0);
+            auto entryOf = [&] { return operation == ZQGD_DEFINE_TEXTURE ? Texture(channel, 6) : Backdrop(channel, 6); };
+            ASSERT_NE(entryOf(), nullptr);
+            const bool owned = entryOf()->ownsPixels != 0;
+            const void* block = entryOf()->image.pixels;
+            const uint64_t bytes = MMLiveBytes();
+
+            // The same size: no allocation, the new pixels in the old block.
+            definition = Definition(second.bitmap, operation);
+            const uint32_t allocations = MMAllocationCount();
+            ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 6, &definition, 1), 0);
+            TextureEntry* entry = entryOf();
+            ASSERT_NE(entry, nullptr);
+            if (owned) {
+                EXPECT_EQ(MMAllocationCount(), allocations);
+                EXPECT_EQ(entry->image.pixels, block);
+            }
+            const auto* pixels = static_cast<const uint8_t*>(entry->image.pixels);
+            size_t first_pixel = operation == ZQGD_DEFINE_BACKDROP ? size_t{7} * 16 * 4 : 0;
+            EXPECT_EQ(pixels[first_pixel], 0xDD);
+            EXPECT_EQ(pixels[first_pixel + 1], 0xEE);
+            EXPECT_EQ(pixels[first_pixel + 2], 0xFF);
+            EXPECT_EQ(MMLiveBlocks(), blocks + (owned ? 2 : 1));
+
+            // Another size: the old block goes, a new one serves.
+            definition = Definition(other.bitmap, operation);
+            ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 6, &definition, 1), 0);
+            ASSERT_NE(entryOf(), nullptr);
+            EXPECT_EQ(entryOf()->image.width, 8u);
+            if (operation == ZQGD_DEFINE_BACKDROP) ExpectFlipped(entryOf(), 8, 8);
+            EXPECT_EQ(MMLiveBlocks(), blocks + (owned ? 2 : 1));
+            EXPECT_EQ(MMLiveBytes(), owned ? bytes - 16 * 8 * 4 + 8 * 8 * 4 : bytes) << "a block of the new size";
+            channel.ops.DeleteTexture(&channel.record, 6);
+            EXPECT_EQ(MMLiveBlocks(), blocks);
+        }
+    }
+}
+
+// Texels the bitmap utilities wrote are opaque; the host's own may carry any
+// alpha, and a realisation makes each one 255 unless it has the transparent
+// colour.
+TEST_F(TextureTest, EveryRealisationLeavesAlphasOfTheTransparentColourOnly)
+{
+    TestChannel channel;
+    ASSERT_EQ(channel.open(), 0);
+    auto alphas = [](const TextureEntry* entry) {
+        std::vector<int> values;
+        const auto* pixels = static_cast<const uint8_t*>(entry->image.pixels);
+        for (uint32_t i = 0; i < entry->image.width * entry->image.height; ++i) values.push_back(pixels[i * 4 + 3]);
+        return values;
+    };
+    // Converted from 24-bit RGB and BGR and 32-bit BGRA, 32-bit RGBA scaled
+    // (its alphas 0 in the host's image), and 32-bit RGBA in place.
+    struct Case {
+        const char* name;
+        HostImage image;
+    };
+    Case cases[] = {{"RGB converted", Numbered(4, 2, 24)},
+                    {"BGR converted", HostImage(4, 2, 24, 0xFF0000, 0xFF00, 0xFF)},
+                    {"BGRA converted", HostImage(4, 2, 32, 0xFF0000, 0xFF00, 0xFF)},
+                    {"scaled", Numbered(6, 2, 32)},
+                    {"in place", Numbered(4, 2, 32)}};
+    for (Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        HostImage* image = &c.image;
+        if (image->bitmap.redMask != 0xFF)  // blue in the low byte: blue 0x5A, red i
+            for (uint32_t i = 0; i < 8; ++i) image->set(i % 4, i / 4, 0x5Au | i << 16);
+        // The transparent colour is that of pixel (0, 0): red 0, green 0, blue 0x5A.
+        TextureDefinition definition = Definition(image->bitmap, ZQGD_DEFINE_TEXTURE, 0, 0, 0, 0x5A);
+        ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 8, &definition, 1), 0);
+        TextureEntry* entry = Texture(channel, 8);
+        ASSERT_NE(entry, nullptr);
+        std::vector<int> expected(size_t{entry->image.width} * entry->image.height, 255);
+        expected[0] = 0;
+        EXPECT_EQ(alphas(entry), expected);
+        EXPECT_EQ(entry->hasTransparency, 1);
+
+        // Parameters only, no transparent colour: every alpha 255 again.
+        definition.keyRed = kNoKey;
+        ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 8, &definition, 0), 0);
+        expected[0] = 255;
+        EXPECT_EQ(alphas(entry), expected);
+        EXPECT_EQ(entry->hasTransparency, 0);
+
+        // A new image without a transparent colour: all opaque.
+        ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 8, &definition, 1), 0);
+        entry = Texture(channel, 8);
+        ASSERT_NE(entry, nullptr);
+        EXPECT_EQ(alphas(entry), expected);
+        channel.ops.DeleteTexture(&channel.record, 8);
+    }
+}
+
 // ---- Details a host relies on ------------------------------------------------
 
 bool DisplayListPath() { return capabilities.genTextures == nullptr; }

@@ -1,7 +1,9 @@
 #include "texture_store.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "driver/probe.h"
 
@@ -59,27 +61,85 @@ bool RemoveEntry(ChannelState* state, KeyedList* list, int32_t id)
     return true;
 }
 
-// Converts the image to the driver's format in memory the entry owns.
-bool ConvertInto(TextureEntry* entry, const Bitmap& source, uint32_t width, uint32_t height)
+// The pixel memory an entry gives up when a new image comes. It is kept
+// while the new image is built, so that an image of the same byte count
+// takes it over instead of a fresh block, and freed with the definition
+// otherwise.
+class SpareBlock {
+public:
+    SpareBlock() = default;
+    SpareBlock(const SpareBlock&) = delete;
+    SpareBlock& operator=(const SpareBlock&) = delete;
+    ~SpareBlock() { MMfree(pixels_); }
+
+    // Takes over the entry's pixels when the entry owns them.
+    void takeFrom(TextureEntry* entry)
+    {
+        if (!entry->ownsPixels) return;
+        pixels_ = entry->image.pixels;
+        bytes_ = uint64_t{entry->image.bytesPerLine} * entry->image.height;
+        entry->image.pixels = nullptr;
+        entry->ownsPixels = 0;
+    }
+    // Frees the block at once unless it holds exactly `bytes`, so that it
+    // never sits beside the blocks that the new image needs.
+    void keepOnly(uint64_t bytes)
+    {
+        if (bytes == bytes_) return;
+        MMfree(std::exchange(pixels_, nullptr));
+        bytes_ = 0;
+    }
+    // The block for an image of `bytes` bytes: the spare one when it has that
+    // size, a fresh one otherwise; null when memory runs out.
+    void* claim(uint64_t bytes)
+    {
+        if (pixels_ != nullptr && bytes == bytes_) return std::exchange(pixels_, nullptr);
+        return bytes <= UINT32_MAX ? MMmalloc(static_cast<uint32_t>(bytes)) : nullptr;
+    }
+
+private:
+    void* pixels_ = nullptr;
+    uint64_t bytes_ = 0;
+};
+
+uint64_t RgbaBytes(uint32_t width, uint32_t height) { return uint64_t{width} * 4 * height; }
+
+// Converts the image to the driver's format in memory the entry owns. The
+// conversion leaves every alpha byte at 255.
+bool ConvertInto(TextureEntry* entry, const Bitmap& source, uint32_t width, uint32_t height, SpareBlock& spare)
 {
-    ZqFConstructBitmap(&entry->image, width, height, 32, kRedMask, kGreenMask, kBlueMask, 0, 0);
+    DescribeRgbaImage(&entry->image, width, height);
+    entry->image.pixels = spare.claim(RgbaBytes(width, height));
     entry->ownsPixels = entry->image.pixels != nullptr ? 1 : 0;
     return entry->ownsPixels && ZqFChangeBitmapDepth(&source, &entry->image) == 0;
 }
 
-// Replaces the image by a packed copy with its rows in reverse order.
-bool FlipRows(TextureEntry* entry)
+void SwapBytes(uint8_t* a, uint8_t* b, size_t count)
+{
+    uint8_t chunk[256];
+    for (size_t done = 0; done < count; done += sizeof chunk) {
+        size_t n = std::min(sizeof chunk, count - done);
+        std::memcpy(chunk, a + done, n);
+        std::memcpy(a + done, b + done, n);
+        std::memcpy(b + done, chunk, n);
+    }
+}
+
+// Puts the image's rows in reverse order: in place in packed pixels the
+// entry owns, in a packed copy of its own when they are the host's.
+bool FlipRows(TextureEntry* entry, SpareBlock& spare)
 {
     Bitmap& image = entry->image;
     size_t line = size_t{image.width} * 4;
-    uint64_t bytes = uint64_t{line} * image.height;
-    if (bytes > UINT32_MAX) return false;
-    auto* flipped = static_cast<uint8_t*>(MMmalloc(static_cast<uint32_t>(bytes)));
+    auto* rows = static_cast<uint8_t*>(image.pixels);
+    if (entry->ownsPixels) {
+        for (uint32_t i = 0, j = image.height - 1; i < j; ++i, --j) SwapBytes(rows + line * i, rows + line * j, line);
+        return true;
+    }
+    auto* flipped = static_cast<uint8_t*>(spare.claim(RgbaBytes(image.width, image.height)));
     if (flipped == nullptr) return false;
-    const auto* rows = static_cast<const uint8_t*>(image.pixels);
     for (uint32_t i = 0; i < image.height; ++i)
         std::memcpy(flipped + line * i, rows + size_t{image.bytesPerLine} * (image.height - 1 - i), line);
-    if (entry->ownsPixels) MMfree(image.pixels);
     image.pixels = flipped;
     image.bytesPerLine = static_cast<uint32_t>(line);
     entry->ownsPixels = 1;
@@ -126,8 +186,9 @@ bool AllOpaque(const uint8_t* texels, size_t count)
 }
 
 // Sets every texel's alpha byte: 0 where its colour is the transparent one,
-// 255 elsewhere.
-void ApplyTransparentColour(TextureEntry* entry, const TextureDefinition* definition)
+// 255 elsewhere. Without a transparent colour, alphas known to be 255
+// already need no pass at all.
+void ApplyTransparentColour(TextureEntry* entry, const TextureDefinition* definition, bool knownOpaque)
 {
     entry->keyRed = definition->keyRed;
     entry->keyGreen = definition->keyGreen;
@@ -138,7 +199,7 @@ void ApplyTransparentColour(TextureEntry* entry, const TextureDefinition* defini
     size_t count = size_t{image.width} * image.height;
     bool keyed = entry->keyRed <= kMaxKey && entry->keyGreen <= kMaxKey && entry->keyBlue <= kMaxKey;
     if (!keyed) {
-        if (!AllOpaque(texels, count)) RewriteAlpha(texels, count, [](uint32_t) { return kAlphaMask; });
+        if (!knownOpaque && !AllOpaque(texels, count)) RewriteAlpha(texels, count, [](uint32_t) { return kAlphaMask; });
         return;
     }
     uint32_t key = ((entry->keyRed << image.redShift) & image.redMask) |
@@ -198,9 +259,9 @@ void StoreMatrix(TextureEntry* entry, const TextureDefinition* definition)
 
 // Without texture objects the display list records the whole upload, so
 // that binding is one glCallList.
-void RealiseAsDisplayList(TextureEntry* entry, const TextureDefinition* definition)
+void RealiseAsDisplayList(TextureEntry* entry, const TextureDefinition* definition, bool knownOpaque)
 {
-    ApplyTransparentColour(entry, definition);
+    ApplyTransparentColour(entry, definition, knownOpaque);
     if (entry->glName == 0) entry->glName = glGenLists(1);
     glNewList(entry->glName, GL_COMPILE);
     SetUnpackRows(entry);
@@ -214,9 +275,9 @@ void RealiseAsDisplayList(TextureEntry* entry, const TextureDefinition* definiti
 
 // Pixels are sent again only when the choice between one level and a
 // mipmap chain changes.
-void RealiseAsTextureObject(TextureEntry* entry, const TextureDefinition* definition)
+void RealiseAsTextureObject(TextureEntry* entry, const TextureDefinition* definition, bool knownOpaque)
 {
-    ApplyTransparentColour(entry, definition);
+    ApplyTransparentColour(entry, definition, knownOpaque);
     if (entry->glName == 0) {
         capabilities.genTextures(1, &entry->glName);
         glGetError();
@@ -233,11 +294,11 @@ void RealiseAsTextureObject(TextureEntry* entry, const TextureDefinition* defini
     StoreMatrix(entry, definition);
 }
 
-// The item under the id in the list, rebuilt when a new image comes: null
-// with *missing set when there is none and no new image, null alone when
-// memory runs out.
-TextureEntry* EntryToDefine(ChannelState* state, KeyedList* list, int32_t id, uint32_t newImage, bool* keep,
-                            bool* missing)
+// The item under the id in the list, rebuilt when a new image comes (its
+// pixel memory goes to spare): null with *missing set when there is none
+// and no new image, null alone when memory runs out.
+TextureEntry* EntryToDefine(ChannelState* state, KeyedList* list, int32_t id, uint32_t newImage, SpareBlock& spare,
+                            bool* keep, bool* missing)
 {
     *keep = false;
     *missing = false;
@@ -246,6 +307,7 @@ TextureEntry* EntryToDefine(ChannelState* state, KeyedList* list, int32_t id, ui
         *keep = newImage == 0;
         if (newImage) {
             ForgetCachedTextures(state);
+            spare.takeFrom(entry);
             ReleaseEntry(entry);
             entry->uploadedLevels = 0;
         }
@@ -276,20 +338,22 @@ int32_t DefineBackdrop(ChannelRecord* channel, int32_t id, const TextureDefiniti
     ChannelState* state = StateOf(channel);
     RemoveEntry(state, &state->textureList, id);
     bool keep = false, missing = false;
-    TextureEntry* entry = EntryToDefine(state, &state->backdropList, id, newImage, &keep, &missing);
+    SpareBlock spare;
+    TextureEntry* entry = EntryToDefine(state, &state->backdropList, id, newImage, spare, &keep, &missing);
     if (missing) return ZQGD_OK;
     if (entry == nullptr) return ZQGD_FAILED;
     if (!keep) {
         entry->kind = ZQGD_DEFINE_BACKDROP;
         entry->id = id;
         const Bitmap& source = definition->image;
+        spare.keepOnly(RgbaBytes(source.width, source.height));
         if (InDriverFormat(source)) {
             entry->image = source;
             entry->ownsPixels = 0;
-        } else if (!ConvertInto(entry, source, source.width, source.height)) {
+        } else if (!ConvertInto(entry, source, source.width, source.height, spare)) {
             return Discard(channel, &state->backdropList, id);
         }
-        if (!FlipRows(entry)) return Discard(channel, &state->backdropList, id);
+        if (!FlipRows(entry, spare)) return Discard(channel, &state->backdropList, id);
     }
     entry->horizontalAngle = NormaliseBackdropAngle(definition->horizontalAngle);
     entry->verticalAngle = NormaliseBackdropAngle(definition->verticalAngle);
@@ -300,10 +364,13 @@ int32_t DefineBackdrop(ChannelRecord* channel, int32_t id, const TextureDefiniti
 
 // Fills the entry's image from the definition's: scaled down to power-of-two
 // sides and converted to the driver's format unless it already is.
-bool BuildTextureImage(TextureEntry* entry, const Bitmap& source)
+// *knownOpaque tells whether the bitmap utilities wrote the pixels, which
+// leaves every alpha byte at 255; the host's own pixels may hold any.
+bool BuildTextureImage(TextureEntry* entry, const Bitmap& source, SpareBlock& spare, bool* knownOpaque)
 {
     uint32_t width = uint32_t{1} << ZqMMSB(source.width);
     uint32_t height = uint32_t{1} << ZqMMSB(source.height);
+    spare.keepOnly(RgbaBytes(width, height));
     Bitmap scaled{};
     bool isScaled = source.width != width || source.height != height;
     if (isScaled) {
@@ -312,12 +379,14 @@ bool BuildTextureImage(TextureEntry* entry, const Bitmap& source)
         if (ZqFScaleBitmap(&source, &scaled) != 0) return false;
     }
     const Bitmap& working = isScaled ? scaled : source;
+    *knownOpaque = true;
     if (InDriverFormat(working)) {
         entry->image = working;
         entry->ownsPixels = isScaled ? 1 : 0;
+        *knownOpaque = isScaled;
         return true;
     }
-    bool converted = ConvertInto(entry, working, width, height);
+    bool converted = ConvertInto(entry, working, width, height, spare);
     if (isScaled) ZqFDestroyBitmap(&scaled);
     return converted;
 }
@@ -327,19 +396,24 @@ int32_t DefineTextureMap(ChannelRecord* channel, int32_t id, const TextureDefini
     ChannelState* state = StateOf(channel);
     if (RemoveEntry(state, &state->backdropList, id)) RefreshBackgrounds(channel);
     bool keep = false, missing = false;
-    TextureEntry* entry = EntryToDefine(state, &state->textureList, id, newImage, &keep, &missing);
+    SpareBlock spare;
+    TextureEntry* entry = EntryToDefine(state, &state->textureList, id, newImage, spare, &keep, &missing);
     if (missing) return ZQGD_OK;
     if (entry == nullptr) return ZQGD_FAILED;
+    // A kept image holds the alphas its last realisation gave it: all 255
+    // unless some texel had the transparent colour.
+    bool knownOpaque = !entry->hasTransparency;
     if (!keep) {
         entry->kind = ZQGD_DEFINE_TEXTURE;
         entry->id = id;
-        if (!BuildTextureImage(entry, definition->image)) return Discard(channel, &state->textureList, id);
+        if (!BuildTextureImage(entry, definition->image, spare, &knownOpaque))
+            return Discard(channel, &state->textureList, id);
     }
     ForgetCachedTextures(state);
     if (capabilities.genTextures != nullptr)
-        RealiseAsTextureObject(entry, definition);
+        RealiseAsTextureObject(entry, definition, knownOpaque);
     else
-        RealiseAsDisplayList(entry, definition);
+        RealiseAsDisplayList(entry, definition, knownOpaque);
     return ZQGD_OK;
 }
 

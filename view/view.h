@@ -58,6 +58,11 @@ void SetBackdropAngles(ViewRecord* view, float vertical, float horizontal);
 
 int32_t ReadPixels(ViewRecord* view, Bitmap* bitmap);
 
+// Describes a width x height image in the driver's own layout: packed 32-bit
+// words, red in the lowest byte, then green and blue, the fourth byte free
+// for alpha. The pixels are left null.
+void DescribeRgbaImage(Bitmap* bitmap, uint32_t width, uint32_t height);
+
 // A size from the host as a GL size: sizes beyond the signed range are
 // clamped rather than wrapped to negative values.
 inline GLsizei GlSize(uint32_t size) { return size > INT32_MAX ? INT32_MAX : static_cast<GLsizei>(size); }
