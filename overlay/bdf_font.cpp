@@ -54,8 +54,8 @@ struct Token {
 };
 
 // Splits the text into tokens in place, as strtok with " \t\n\r" would
-// (each token but the last is ended with a zero byte), but without strtok's
-// hidden process-wide state.
+// (a zero byte is written over the delimiter that ends a token), but without
+// strtok's hidden process-wide state.
 class Tokens {
 public:
     explicit Tokens(char* text) : next_(text) {}
