@@ -100,6 +100,8 @@ bench: build
 	    --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true
 	LP_NUM_THREADS=0 $(BUILD)/bench/texture_definition_bench --benchmark_min_time=0.2 --benchmark_repetitions=5 \
 	    --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true
+	LP_NUM_THREADS=0 $(BUILD)/bench/bdf_loading_bench --benchmark_min_time=0.2 --benchmark_repetitions=5 \
+	    --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD) $(I386_BUILD) $(FUZZ_BUILD) build-win-i686 build-win-x86_64 out

@@ -2,8 +2,6 @@
 // every glyph is read as a full cell of the font bounding box.
 #include "bdf_font.h"
 
-#include <cctype>
-#include <cerrno>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
@@ -18,17 +16,56 @@ enum State { kFindBoundingBox = 0, kFindEncoding = 1, kInGlyph = 2, kStop = 3 };
 constexpr int kMaxBytesPerGlyph = 256;
 constexpr size_t kHeaderSize = offsetof(BitmapFont, glyphBits);
 
-// Splits the text into tokens in place, as strtok with " \t\n\r" would, but
-// without strtok's hidden process-wide state.
+// What the scan needs to know of each byte: whether it separates tokens
+// (" \t\n\r"), ends the text (the zero byte) or belongs to a token, and its
+// value as a hexadecimal digit, upper or lower case (-1 for any other byte).
+enum ByteKind : uint8_t { kTokenByte, kDelimiter, kEndOfText };
+
+struct ByteTable {
+    ByteKind kind[256] = {};
+    int8_t hexDigit[256] = {};
+    constexpr ByteTable()
+    {
+        kind[0] = kEndOfText;
+        kind[' '] = kind['\t'] = kind['\n'] = kind['\r'] = kDelimiter;
+        for (int8_t& digit : hexDigit) digit = -1;
+        for (int i = 0; i < 10; ++i) hexDigit['0' + i] = static_cast<int8_t>(i);
+        for (int i = 0; i < 6; ++i) hexDigit['a' + i] = hexDigit['A' + i] = static_cast<int8_t>(10 + i);
+    }
+};
+constexpr ByteTable kBytes;
+
+ByteKind KindOf(char c) { return kBytes.kind[static_cast<unsigned char>(c)]; }
+int HexDigitOf(char c) { return kBytes.hexDigit[static_cast<unsigned char>(c)]; }
+
+// A token of the text and its length; a null text once the text is used up.
+struct Token {
+    char* text = nullptr;
+    size_t length = 0;
+
+    // Whether the whole token is the keyword, case-sensitive: the length and
+    // the first character turn nearly every other token away before the
+    // rest is compared.
+    template <size_t N>
+    bool is(const char (&keyword)[N]) const
+    {
+        return length == N - 1 && text[0] == keyword[0] && std::memcmp(text, keyword, N - 1) == 0;
+    }
+};
+
+// Splits the text into tokens in place, as strtok with " \t\n\r" would
+// (a zero byte is written over the delimiter that ends a token), but without
+// strtok's hidden process-wide state.
 class Tokens {
 public:
     explicit Tokens(char* text) : next_(text) {}
-    char* next()
+    Token next()
     {
-        next_ += std::strspn(next_, kDelimiters);
-        if (*next_ == '\0') return nullptr;
-        char* token = next_;
-        next_ += std::strcspn(next_, kDelimiters);
+        while (KindOf(*next_) == kDelimiter) ++next_;
+        if (*next_ == '\0') return {};
+        char* start = next_;
+        while (KindOf(*next_) == kTokenByte) ++next_;
+        Token token{start, static_cast<size_t>(next_ - start)};
         if (*next_ != '\0') *next_++ = '\0';
         return token;
     }
@@ -36,15 +73,13 @@ public:
     // missing token reads as 0.
     long number()
     {
-        char* token = next();
-        if (token == nullptr) return 0;
-        errno = 0;
-        long value = std::strtol(token, nullptr, 10);
+        Token token = next();
+        if (token.text == nullptr) return 0;
+        long value = std::strtol(token.text, nullptr, 10);
         return value < INT32_MIN ? INT32_MIN : (value > INT32_MAX ? INT32_MAX : value);
     }
 
 private:
-    static constexpr const char* kDelimiters = " \t\n\r";
     char* next_;
 };
 
@@ -120,9 +155,9 @@ struct Parser {
     {
         uint8_t* row = glyph(currentCode) + (font->glyphHeight - 1) * bytesPerRow;
         for (int r = 0; r < font->glyphHeight; ++r, row -= bytesPerRow) {
-            char* token = tokens.next();
+            Token token = tokens.next();
             for (int j = 0; j < bytesPerRow; ++j) {
-                int value = token != nullptr ? HexPair(token, 2 * j) : -1;
+                int value = token.text != nullptr ? HexPair(token, 2 * size_t(j)) : -1;
                 if (value < 0) return r == 0 ? dropGlyph() : kFindEncoding;
                 row[j] = static_cast<uint8_t>(value);
             }
@@ -132,28 +167,23 @@ struct Parser {
 
     // The byte of the pair of digits at index start of the token: a pair
     // past the end is 0, one cut short is its single digit; -1 when invalid.
-    static int HexPair(char* token, size_t start)
+    static int HexPair(Token token, size_t start)
     {
-        size_t length = std::strlen(token);
-        int value = 0;
-        for (size_t i = start; i < start + 2 && i < length; ++i) {
-            token[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(token[i])));
-            char c = token[i];
-            int digit = c >= '0' && c <= '9' ? c - '0' : (c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1);
-            if (digit < 0) return -1;
-            value = value << 4 | digit;
-        }
-        return value;
+        if (start >= token.length) return 0;
+        int high = HexDigitOf(token.text[start]);
+        if (start + 1 == token.length) return high;
+        int low = HexDigitOf(token.text[start + 1]);
+        return high < 0 || low < 0 ? -1 : high << 4 | low;
     }
 
-    State handle(const char* token)
+    State handle(Token token)
     {
         switch (state) {
-        case kFindBoundingBox: return std::strcmp(token, "FONTBOUNDINGBOX") == 0 ? boundingBox() : state;
-        case kFindEncoding: return std::strcmp(token, "ENCODING") == 0 ? encoding() : state;
+        case kFindBoundingBox: return token.is("FONTBOUNDINGBOX") ? boundingBox() : state;
+        case kFindEncoding: return token.is("ENCODING") ? encoding() : state;
         case kInGlyph:
-            if (std::strcmp(token, "BITMAP") == 0) return bitmap();
-            if (std::strcmp(token, "ENDCHAR") == 0) return dropGlyph();
+            if (token.is("BITMAP")) return bitmap();
+            if (token.is("ENDCHAR")) return dropGlyph();
             return state;
         case kStop: return state;
         }
@@ -166,7 +196,7 @@ struct Parser {
 BitmapFont* ParseBdf(char* text)
 {
     Parser parser(text);
-    for (char* token = parser.tokens.next(); parser.state != kStop && token != nullptr; token = parser.tokens.next())
+    for (Token token = parser.tokens.next(); parser.state != kStop && token.text != nullptr; token = parser.tokens.next())
         parser.state = parser.handle(token);
     if (parser.glyphCount > 0) return parser.font;
     MMfree(parser.font);

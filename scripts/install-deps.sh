@@ -7,13 +7,14 @@ packages="
   build-essential cmake ninja-build pkg-config g++-multilib binutils
   libegl-dev libopengl-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri libegl-mesa0
   libx11-dev xvfb xauth
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libfreetype-dev
   libpng-dev libcli11-dev libtinyobjloader-dev
   xfonts-base pcf2bdf clang libclang-rt-14-dev doxygen
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 googletest
   qemu-user
   libegl-dev:i386 libgl-dev:i386 libglu1-mesa-dev:i386 libgl1-mesa-dri:i386 libegl-mesa0:i386
   libx11-dev:i386 libpng-dev:i386 libtinyobjloader-dev:i386 libgtest-dev:i386 libbenchmark-dev:i386
+  libfreetype-dev:i386
 "
 
 missing=""

@@ -304,6 +304,173 @@ TEST(BdfLoader, HexDigitsAtTheEdgesOfTheirRanges)
     }
 }
 
+// ---- Tokens and keywords --------------------------------------------------------
+
+// A keyword counts only as a whole token, case and all: the same letters with
+// a byte more or less, or with one byte changed, are ordinary tokens. Each
+// text is first read with the keyword itself, to show what it decides.
+TEST(BdfLoader, KeywordsMatchOnlyAsWholeTokens)
+{
+    const std::string rows = "01\n02\n03\n";
+    const struct {
+        const char* keyword;
+        std::vector<std::string> nearMisses;
+        std::string (*text)(const std::string& word, const std::string& rows);
+    } keywords[] = {
+        {"FONTBOUNDINGBOX",
+         {"FONTBOUNDINGBOXX", "XFONTBOUNDINGBOX", "FONTBOUNDINGBO", "ONTBOUNDINGBOX", "FONTBOUNDINGBOY", "FONTBOUNDIMGBOX",
+          "GONTBOUNDINGBOX", "fontboundingbox", "FONTBOUNDINGBOx"},
+         [](const std::string& word, const std::string& rows) { return word + " 8 3\n" + Glyph(65, rows); }},
+        {"ENCODING",
+         {"ENCODINGX", "XENCODING", "ENCODIN", "NCODING", "ENCODINH", "ENCOD1NG", "FNCODING", "encoding", "ENCODINg",
+          "ENCODING0", "ENCODING_65"},
+         [](const std::string& word, const std::string& rows) {
+             return kHeader + word + " 65\nBITMAP\n" + rows + "ENDCHAR\n";
+         }},
+        {"BITMAP",
+         {"BITMAPS", "XBITMAP", "BITMA", "ITMAP", "BITMAQ", "BITNAP", "CITMAP", "bitmap", "BITMAp"},
+         [](const std::string& word, const std::string& rows) {
+             return kHeader + "ENCODING 65\n" + word + "\n" + rows + "ENDCHAR\n";
+         }},
+        {"ENDCHAR",
+         {"ENDCHARS", "XENDCHAR", "ENDCHA", "NDCHAR", "ENDCHAS", "ENDCJAR", "FNDCHAR", "endchar", "ENDCHAr"},
+         [](const std::string& word, const std::string& rows) {
+             return kHeader + "ENCODING 65\n" + word + "\nBITMAP\n" + rows + "ENDCHAR\n";
+         }},
+    };
+    // What each keyword's text gives: a font or none, and glyph 65 or none.
+    auto outcome = [](const Font& font) {
+        if (font.font == nullptr) return std::string("no font");
+        if (font.font->glyphOffsets[65] == kNoGlyph) return std::string("no glyph");
+        std::ostringstream rows;
+        for (int byte : font.rows(65)) rows << byte << ' ';
+        return rows.str();
+    };
+    // The extra glyph keeps a font when glyph 65 is dropped.
+    const std::string extra = Glyph(66, "04\n05\n06\n");
+    for (const auto& keyword : keywords) {
+        SCOPED_TRACE(keyword.keyword);
+        std::string matched = outcome(Font(keyword.text(keyword.keyword, rows) + extra));
+        std::string ignored = outcome(Font(keyword.text("COMMENT", rows) + extra));
+        ASSERT_NE(matched, ignored);
+        for (const std::string& word : keyword.nearMisses)
+            EXPECT_EQ(outcome(Font(keyword.text(word, rows) + extra)), ignored) << word;
+    }
+}
+
+// Tokens are split at spaces, tabs, carriage returns and line feeds, in any
+// run, and nowhere else: vertical tabs, form feeds and bytes above 0x7F
+// (whose low seven bits would read as a delimiter) belong to the token. The
+// zero byte ends the text.
+TEST(BdfLoader, TokensAreSplitAtTheFourDelimitersOnly)
+{
+    Font spaced("\t\r\n FONTBOUNDINGBOX\t8\r3\r\n\tENCODING\t\t65\rBITMAP\r\n01\t\r02\r03 \t ENDCHAR\r\n");
+    ASSERT_NE(spaced.font, nullptr);
+    EXPECT_EQ(spaced.font->glyphWidth, 8);
+    EXPECT_EQ(spaced.font->glyphHeight, 3);
+    EXPECT_EQ(spaced.rows(65), (std::vector<int>{3, 2, 1}));
+
+    for (const char* glue : {"\v", "\f", "\x80", "\x89", "\x8a", "\x8d", "\xa0", "\xff"}) {
+        SCOPED_TRACE(testing::Message() << "byte " << int(static_cast<unsigned char>(glue[0])));
+        Font keyword(kHeader + "ENCODING" + glue + "66 BITMAP 04 05 06 ENDCHAR\n" + Glyph(65, "01\n02\n03\n"));
+        ASSERT_NE(keyword.font, nullptr);
+        EXPECT_EQ(keyword.font->glyphOffsets[66], kNoGlyph) << "no ENCODING token";
+        EXPECT_EQ(keyword.font->glyphOffsets[65], 0);
+        Font row(kHeader + "ENCODING 65 BITMAP 01 02" + glue + "03 ENDCHAR\n");
+        ASSERT_NE(row.font, nullptr);
+        EXPECT_EQ(row.rows(65), (std::vector<int>{0, 2, 1})) << "the byte joins 02 and 03 into one row token";
+    }
+
+    std::string cut = kHeader + Glyph(65, "01\n02\n03\n");
+    cut += '\0';
+    cut += Glyph(66, "04\n05\n06\n");
+    Font ended(cut);
+    ASSERT_NE(ended.font, nullptr);
+    EXPECT_EQ(ended.font->glyphOffsets[66], kNoGlyph) << "nothing after the zero byte is read";
+}
+
+// Each keyword counts only in its own state; elsewhere it is skipped like
+// any other token.
+TEST(BdfLoader, KeywordsOutsideTheirStateAreSkipped)
+{
+    Font font("ENCODING 70 BITMAP 01 ENDCHAR FONTBOUNDINGBOX 8 3 FONTBOUNDINGBOX 16 1 BITMAP 0f ENDCHAR "
+              "ENCODING 65 ENCODING 66 FONTBOUNDINGBOX BITMAP 01 02 03 ENDCHAR "
+              "ENCODING 67 BITMAP 04 05 06 BITMAP 07 08 09 ENDCHAR");
+    ASSERT_NE(font.font, nullptr);
+    EXPECT_EQ(font.font->glyphWidth, 8) << "a second FONTBOUNDINGBOX is skipped";
+    EXPECT_EQ(font.font->glyphHeight, 3);
+    EXPECT_EQ(font.font->glyphOffsets[70], kNoGlyph) << "ENCODING before FONTBOUNDINGBOX is skipped";
+    EXPECT_EQ(font.font->glyphOffsets[66], kNoGlyph) << "ENCODING inside a glyph is skipped";
+    ASSERT_EQ(font.font->glyphOffsets[65], 0);
+    EXPECT_EQ(font.rows(65), (std::vector<int>{3, 2, 1}));
+    ASSERT_EQ(font.font->glyphOffsets[67], 3);
+    EXPECT_EQ(font.rows(67), (std::vector<int>{6, 5, 4})) << "BITMAP after a complete bitmap is skipped";
+}
+
+// The last token of the text, with no delimiter after it, is read like any
+// other.
+TEST(BdfLoader, TheLastTokenOfTheTextCounts)
+{
+    Font row(kHeader + "ENCODING 65 BITMAP 01 02 0A");
+    ASSERT_NE(row.font, nullptr);
+    EXPECT_EQ(row.rows(65), (std::vector<int>{10, 2, 1}));
+    Font pair("FONTBOUNDINGBOX 16 1 ENCODING 65 BITMAP ABC");
+    ASSERT_NE(pair.font, nullptr);
+    EXPECT_EQ(pair.rows(65), (std::vector<int>{0xAB, 0x0C}));
+    Font code(kHeader + Glyph(65, "01\n02\n03\n") + "ENCODING 66");
+    ASSERT_NE(code.font, nullptr);
+    ASSERT_EQ(code.font->glyphOffsets[66], 3) << "the glyph is kept, cleared";
+    EXPECT_EQ(code.rows(66), (std::vector<int>{0, 0, 0}));
+    Font endchar(kHeader + Glyph(65, "01\n02\n03\n") + "ENCODING 66 ENDCHAR");
+    ASSERT_NE(endchar.font, nullptr);
+    EXPECT_EQ(endchar.font->glyphOffsets[66], kNoGlyph);
+    EXPECT_EQ(Font(kHeader + "ENCODING 66 BITMAP").font, nullptr) << "no first row: the glyph is dropped";
+    EXPECT_EQ(Font(kHeader + "ENCODING 66 ENDCHAR").font, nullptr);
+    Font box("FONTBOUNDINGBOX 8 3");
+    EXPECT_EQ(box.font, nullptr) << "a box but no glyph";
+}
+
+// Numbers read as atoi reads them, in base 10: a sign, leading white space
+// of the kinds that do not split tokens, and digits up to the first other
+// byte; a token that does not start as a number reads 0.
+TEST(BdfLoader, NumbersReadAsAtoiDoes)
+{
+    const struct {
+        const char* token;
+        int code;
+    } codes[] = {{"65", 65},    {"+65", 65},     {"65abc", 65},  {"65.9", 65}, {"0101", 101}, {"00065", 65},
+                 {"\v65", 65},  {"\f+65", 65},   {"0x41", 0},    {"-0", 0},    {"+", 0},       {"-", 0},
+                 {"--65", 0},   {"+-65", 0},     {"abc65", 0},   {"255", 255}, {"+255", 255},  {"0255", 255}};
+    for (auto code : codes) {
+        SCOPED_TRACE(code.token);
+        Font font(kHeader + "ENCODING " + code.token + " BITMAP 01 02 03 ENDCHAR");
+        ASSERT_NE(font.font, nullptr);
+        for (int other = 0; other < 256; ++other) {
+            if (other != code.code) {
+                ASSERT_EQ(font.font->glyphOffsets[other], kNoGlyph) << other;
+            }
+        }
+        ASSERT_EQ(font.font->glyphOffsets[code.code], 0);
+        EXPECT_EQ(font.rows(code.code), (std::vector<int>{3, 2, 1}));
+    }
+    for (const char* skipped : {"-65", "256", "+256", "-1abc", "2560"})
+        EXPECT_EQ(Font(kHeader + "ENCODING " + skipped + " BITMAP 01 02 03 ENDCHAR").font, nullptr) << skipped;
+
+    Font box("FONTBOUNDINGBOX +12px 2.5 ENCODING 65 BITMAP 0102 0304 ENDCHAR");
+    ASSERT_NE(box.font, nullptr);
+    EXPECT_EQ(box.font->glyphWidth, 12);
+    EXPECT_EQ(box.font->glyphHeight, 2);
+    EXPECT_EQ(box.rows(65), (std::vector<int>{3, 4, 1, 2}));
+}
+
+// Upper- and lower-case digits mix freely within a pair and a row.
+TEST(BdfLoader, HexDigitsOfEitherCaseMix)
+{
+    Font font("FONTBOUNDINGBOX 16 3 ENCODING 65 BITMAP aB Ab cDeF ENDCHAR");
+    ASSERT_NE(font.font, nullptr);
+    EXPECT_EQ(font.rows(65), (std::vector<int>{0xCD, 0xEF, 0xAB, 0x00, 0xAB, 0x00}));
+}
+
 // An independent reading of a BDF file: the bounding box, whether it is a
 // character-cell font, and the BITMAP rows of each code 0..255 whose box is
 // the full cell (the codes of other glyphs are listed apart).
