@@ -2,36 +2,7 @@
 
 #include "driver/switches.h"
 
-namespace {
-
-// What a host that has not filled its material table draws with: opaque
-// white, untextured.
 const MaterialEntry kNoMaterial = {{1, 1, 1}, {1, 1, 1}, 1, 1, 0, 0, 0, 0, 0, {0, 0, 0, 0}};
-
-const MaterialEntry* MaterialAt(uint32_t index)
-{
-    const MaterialTable& table = _ZqGmaterials;
-    if (table.entries == nullptr) return &kNoMaterial;
-    return &table.entries[index > table.highestIndex ? 0 : index];
-}
-
-uint32_t IndexFor(const MaterialSelection* selection, uint32_t ownIndex)
-{
-    if (selection == nullptr) return 0;
-    return selection->usePolygonMaterial != 0 ? ownIndex : selection->defaultMaterial;
-}
-
-}  // namespace
-
-const MaterialEntry* LookupMaterial(const MaterialSelection* selection, const PolygonRecord* polygon)
-{
-    return MaterialAt(IndexFor(selection, polygon->materialIndex));
-}
-
-const MaterialEntry* LookupLightPointMaterial(const MaterialSelection* selection, const LightPointRecord* point)
-{
-    return MaterialAt(IndexFor(selection, point->materialIndex));
-}
 
 float MaterialAlpha(ChannelState* channel, const MaterialEntry* material)
 {
@@ -40,16 +11,8 @@ float MaterialAlpha(ChannelState* channel, const MaterialEntry* material)
     return transparent ? 1.0f - material->transparency : 1.0f;
 }
 
-// A cache hit loads nothing, but switches blending again through the flag:
-// an outline renderer or the light points may have switched it off since,
-// and a transparent material must still blend. When nothing changed that is
-// one comparison and no GL call.
-void ApplyMaterial(ChannelState* channel, ViewState* view, const MaterialEntry* material)
+void LoadMaterial(ChannelState* channel, ViewState* view, const MaterialEntry* material)
 {
-    if (material == view->lastMaterial) {
-        SwitchCapability(channel->blendEnabled, GL_BLEND, material->transparency > 0.0f);
-        return;
-    }
     view->lastMaterial = material;
     float alpha = MaterialAlpha(channel, material);
     const float* colour = material->colour;

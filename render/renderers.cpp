@@ -26,6 +26,7 @@ struct Call {
     const MaterialSelection* selection;
     const float (*vertices)[3];
     const float* eye;
+    bool dropsBackFaces;  // the render mode's back-face bit
 };
 
 template <bool Arrays>
@@ -196,7 +197,7 @@ void Walk(const Call& call, const PolygonList* list)
         __builtin_prefetch(ahead);
         __builtin_prefetch(ahead + 64);
         __builtin_prefetch(ahead + 128);
-        if ((call.descriptor->renderMode & ZQGD_MODE_BACK_FACES) && !FacesEye(*polygon, call.eye)) continue;
+        if (call.dropsBackFaces && !FacesEye(*polygon, call.eye)) continue;
         if constexpr (Outlined)
             OutlinePolygon<G, Arrays, Lit>(call, *polygon);
         else
@@ -237,8 +238,14 @@ void Render(ViewRecord* view, void*, GeometryBlock* block)
     bool lit = G != Group::Unlit && block->preLit == 0;
     if (G != Group::Unlit || !Outlined) SwitchCapability(channel->lightingEnabled, GL_LIGHTING, lit);
 
-    const Call call{view->channel, channel, StateOf(view->view), view->view, view->materialSelection,
-                    list->vertices, block->eyePosition};
+    const Call call{view->channel,
+                    channel,
+                    StateOf(view->view),
+                    view->view,
+                    view->materialSelection,
+                    list->vertices,
+                    block->eyePosition,
+                    (view->view->renderMode & ZQGD_MODE_BACK_FACES) != 0};
     if (lit)
         Walk<G, Outlined, Arrays, true>(call, list);
     else

@@ -535,6 +535,35 @@ TEST_F(RenderTest, CacheHitAfterAnOutlineStillDrawsTextured)
     EXPECT_TRUE(Near(channel.drawn().at(30, 30), {0, 255, 0}, 3));
 }
 
+// The hit re-establishes alpha testing from what the view cached of the
+// texture, not only texturing.
+TEST_F(RenderTest, CacheHitAfterAnOutlineStillCutsOutTheTransparentColour)
+{
+    HostImage image(2, 2, 32, 0xFF, 0xFF00, 0xFF0000);
+    image.set(0, 0, 0x00FF00);
+    image.set(1, 0, 0x00FF00);
+    TextureDefinition definition = Definition(image.bitmap, ZQGD_DEFINE_TEXTURE, ZQGD_TEXTURE_MODULATE, 0, 0, 0);
+    ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 4, &definition, 1), 0);
+    TexturedWhite(1, 4);
+    HostImage plain(2, 2, 32, 0xFF, 0xFF00, 0xFF0000);
+    DefineTexture(plain, 5, ZQGD_TEXTURE_MODULATE);
+    TestObject object;
+    object.square(10, 5, 1);
+    GeometryBlock* block = object.finish();
+    view->ops.SetRenderMode(&view->record, 1);
+    view->clearTo(0.1f, 0.1f, 0.1f, 1);
+    for (int32_t id : {4, 5}) {
+        SCOPED_TRACE(id);
+        TexturedWhite(1, id);
+        kRendererTable[0](&view->record, nullptr, block);
+        kRendererTable[1](&view->record, nullptr, block);  // switches alpha testing off
+        ASSERT_EQ(channel.state()->alphaTestEnabled, 0);
+        kRendererTable[0](&view->record, nullptr, block);
+        EXPECT_EQ(channel.state()->alphaTestEnabled, id == 4 ? 1 : 0);
+        EXPECT_EQ(glIsEnabled(GL_ALPHA_TEST), id == 4 ? GL_TRUE : GL_FALSE);
+    }
+}
+
 TEST_F(RenderTest, CachedTransparentMaterialStillBlendsAfterAnOutline)
 {
     materials.entries[1].transparency = 0.5f;

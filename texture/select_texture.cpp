@@ -1,6 +1,5 @@
 // Binding the texture of a polygon's material while rendering.
 #include "driver/probe.h"
-#include "driver/switches.h"
 #include "texture_store.h"
 
 namespace {
@@ -30,26 +29,13 @@ TextureEntry* Untextured(ChannelState* state, ViewState* view)
 
 }  // namespace
 
-// A cache hit returns at once, but re-establishes the enables of the entry it
-// returns through the cached flags: an outline renderer may have switched
-// texturing off since, and the hit must still draw textured. When nothing
-// changed that costs two flag comparisons and no GL call.
-TextureEntry* SelectTexture(ChannelRecord* channel, ChannelState* state, ViewState* view,
-                            const MaterialEntry* material)
+TextureEntry* SelectUncachedTexture(ChannelRecord* channel, ChannelState* state, ViewState* view, int32_t id)
 {
-    int32_t id = material->textured ? material->textureId : 0;
-    if (id == view->lastTextureId) {
-        TextureEntry* cached = view->lastTexture;
-        if (cached != nullptr) {
-            SwitchTexturing(state, true);
-            SwitchAlphaTest(state, cached->hasTransparency == 1);
-        }
-        return cached;
-    }
     TextureEntry* entry = id == 0 ? nullptr : FindOrLoad(channel, state, id);
     // Set after the load, which clears the caches when it defines something;
     // a failed request is remembered too.
     view->lastTextureId = id;
+    view->lastTextureKeyed = entry != nullptr && entry->hasTransparency == 1;
     if (entry == nullptr) return Untextured(state, view);
     SwitchTexturing(state, true);
     if (capabilities.bindTexture != nullptr) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "driver/channel.h"
+#include "driver/switches.h"
 #include "view/view.h"
 #include "zqgd/texture.h"
 
@@ -34,8 +35,28 @@ void DeleteTexture(ChannelRecord* channel, int32_t id);
 // stores; their GL names go with the context.
 void DiscardTextureStores(ChannelState* state);
 
+// Binds the texture under the id for the next polygon and caches it in the
+// view, whatever the cache holds: SelectTexture's work on a cache miss.
+TextureEntry* SelectUncachedTexture(ChannelRecord* channel, ChannelState* state, ViewState* view, int32_t id);
+
 // Makes the material's texture current for the next polygon, loading it
 // through the host's callback when it is not defined yet. Returns the bound
 // entry, or null when the polygon is drawn untextured.
-TextureEntry* SelectTexture(ChannelRecord* channel, ChannelState* state, ViewState* view,
-                            const MaterialEntry* material);
+//
+// A request for the id the view's cache holds returns the cached entry with
+// no lookup, and re-establishes its enables through the channel's flags: an
+// outline renderer may have switched texturing off since, and the hit must
+// still draw textured. It reads only the view's and the channel's state, and
+// makes no GL call when nothing changed.
+inline TextureEntry* SelectTexture(ChannelRecord* channel, ChannelState* state, ViewState* view,
+                                   const MaterialEntry* material)
+{
+    int32_t id = material->textured ? material->textureId : 0;
+    if (id != view->lastTextureId) return SelectUncachedTexture(channel, state, view, id);
+    TextureEntry* cached = view->lastTexture;
+    if (cached != nullptr) {
+        SwitchCapability(state->textureEnabled, GL_TEXTURE_2D, true);
+        SwitchCapability(state->alphaTestEnabled, GL_ALPHA_TEST, view->lastTextureKeyed != 0);
+    }
+    return cached;
+}

@@ -24,6 +24,7 @@ struct ViewState {
     const MaterialEntry* lastMaterial; // per-frame caches, reset by BeginView
     int32_t lastTextureId;
     TextureEntry* lastTexture;
+    int32_t lastTextureKeyed;          // lastTexture has the transparent colour: alpha testing on
 };
 
 inline ViewState* StateOf(const ViewDescriptor* view) { return static_cast<ViewState*>(view->state); }
