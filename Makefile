@@ -12,7 +12,7 @@ CMAKE_FLAGS ?=
 export LIBGL_ALWAYS_SOFTWARE = 1
 export GALLIUM_DRIVER = llvmpipe
 
-.PHONY: all deps build demo docs test test-plain test-sanitize test-i386 test-windows test-fuzz fuzz bench clean
+.PHONY: all deps build demo docs test test-plain test-sanitize test-i386 test-windows test-fuzz fuzz bench bench-i386 run-benches clean
 
 all: build
 
@@ -93,15 +93,34 @@ test-fuzz: deps $(FUZZ_BUILD)/bdf_fuzz $(FUZZ_BUILD)/corpus
 	$(FUZZ_BUILD)/bdf_fuzz -max_total_time=30 -max_len=65536 -artifact_prefix=$(FUZZ_BUILD)/ \
 	    "$$found" $(FUZZ_BUILD)/corpus; status=$$?; rm -rf "$$found"; exit $$status
 
-# The renderers against a raw-GL loop, and texture and backdrop definition
-# against plain code doing the same work; ratios are printed at the end.
+# The renderers against a raw-GL loop, texture and backdrop definition
+# against plain code doing the same work, and the BDF loader against
+# FreeType's; ratios are printed at the end of each. `make bench-i386` runs
+# the same in the 32-bit build: directly where the kernel runs 32-bit
+# programs, else under qemu-i386 (whose timings are the emulator's).
+BENCH_FLAGS = --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true
+BENCH_RUN =
+BENCH_BUILD ?= $(BUILD)
+
 bench: build
-	LP_NUM_THREADS=0 $(BUILD)/bench/renderers_bench --benchmark_min_time=0.3 --benchmark_repetitions=7 \
-	    --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true
-	LP_NUM_THREADS=0 $(BUILD)/bench/texture_definition_bench --benchmark_min_time=0.2 --benchmark_repetitions=5 \
-	    --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true
-	LP_NUM_THREADS=0 $(BUILD)/bench/bdf_loading_bench --benchmark_min_time=0.2 --benchmark_repetitions=5 \
-	    --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true
+	$(MAKE) --no-print-directory run-benches BENCH_BUILD=$(BUILD)
+
+bench-i386: build
+	cmake -S . -B $(I386_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DCMAKE_TOOLCHAIN_FILE=$(abspath cmake/toolchain-linux-i386.cmake) \
+	    -DZQGD_LINUX_BUILD=$(abspath $(BUILD)) $(CMAKE_FLAGS)
+	cmake --build $(I386_BUILD) --target renderers_bench texture_definition_bench bdf_loading_bench
+	if $(I386_BUILD)/bench/bdf_loading_bench --benchmark_list_tests >/dev/null 2>&1; then run=; \
+	else run="qemu-i386 -cpu Nehalem,-syscall,-lm"; fi; \
+	$(MAKE) --no-print-directory run-benches BENCH_BUILD=$(I386_BUILD) BENCH_RUN="$$run"
+
+run-benches:
+	LP_NUM_THREADS=0 $(BENCH_RUN) $(BENCH_BUILD)/bench/renderers_bench --benchmark_min_time=0.3 \
+	    --benchmark_repetitions=7 $(BENCH_FLAGS)
+	LP_NUM_THREADS=0 $(BENCH_RUN) $(BENCH_BUILD)/bench/texture_definition_bench --benchmark_min_time=0.2 \
+	    --benchmark_repetitions=5 $(BENCH_FLAGS)
+	LP_NUM_THREADS=0 $(BENCH_RUN) $(BENCH_BUILD)/bench/bdf_loading_bench --benchmark_min_time=0.2 \
+	    --benchmark_repetitions=5 $(BENCH_FLAGS)
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD) $(I386_BUILD) $(FUZZ_BUILD) build-win-i686 build-win-x86_64 out

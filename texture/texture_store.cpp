@@ -61,55 +61,63 @@ bool RemoveEntry(ChannelState* state, KeyedList* list, int32_t id)
     return true;
 }
 
+uint64_t RgbaBytes(uint32_t width, uint32_t height) { return uint64_t{width} * 4 * height; }
+
 // The pixel memory an entry gives up when a new image comes. It is kept
 // while the new image is built, so that an image of the same byte count
-// takes it over instead of a fresh block, and freed with the definition
+// takes it over instead of a fresh block, and destroyed with the definition
 // otherwise.
 class SpareBlock {
 public:
     SpareBlock() = default;
     SpareBlock(const SpareBlock&) = delete;
     SpareBlock& operator=(const SpareBlock&) = delete;
-    ~SpareBlock() { MMfree(pixels_); }
+    ~SpareBlock() { destroy(); }
 
     // Takes over the entry's pixels when the entry owns them.
     void takeFrom(TextureEntry* entry)
     {
         if (!entry->ownsPixels) return;
-        pixels_ = entry->image.pixels;
-        bytes_ = uint64_t{entry->image.bytesPerLine} * entry->image.height;
+        image_ = entry->image;
         entry->image.pixels = nullptr;
         entry->ownsPixels = 0;
     }
-    // Frees the block at once unless it holds exactly `bytes`, so that it
+    // Destroys the block at once unless it holds exactly `bytes`, so that it
     // never sits beside the blocks that the new image needs.
     void keepOnly(uint64_t bytes)
     {
-        if (bytes == bytes_) return;
-        MMfree(std::exchange(pixels_, nullptr));
-        bytes_ = 0;
+        if (bytes != Bytes()) destroy();
     }
-    // The block for an image of `bytes` bytes: the spare one when it has that
-    // size, a fresh one otherwise; null when memory runs out.
-    void* claim(uint64_t bytes)
+    // The block when it holds exactly `bytes`, no longer spare then; null
+    // otherwise.
+    void* take(uint64_t bytes)
     {
-        if (pixels_ != nullptr && bytes == bytes_) return std::exchange(pixels_, nullptr);
-        return bytes <= UINT32_MAX ? MMmalloc(static_cast<uint32_t>(bytes)) : nullptr;
+        if (image_.pixels == nullptr || bytes != Bytes()) return nullptr;
+        return std::exchange(image_.pixels, nullptr);
     }
 
 private:
-    void* pixels_ = nullptr;
-    uint64_t bytes_ = 0;
+    uint64_t Bytes() const { return uint64_t{image_.bytesPerLine} * image_.height; }
+    void destroy()
+    {
+        if (image_.pixels != nullptr) ZqFDestroyBitmap(&image_);
+        image_.pixels = nullptr;
+    }
+
+    Bitmap image_{};
 };
 
-uint64_t RgbaBytes(uint32_t width, uint32_t height) { return uint64_t{width} * 4 * height; }
-
-// Converts the image to the driver's format in memory the entry owns. The
+// Converts the image to the driver's format in memory the entry owns: the
+// spare block when it has the size, else a newly constructed image. The
 // conversion leaves every alpha byte at 255.
 bool ConvertInto(TextureEntry* entry, const Bitmap& source, uint32_t width, uint32_t height, SpareBlock& spare)
 {
-    DescribeRgbaImage(&entry->image, width, height);
-    entry->image.pixels = spare.claim(RgbaBytes(width, height));
+    if (void* block = spare.take(RgbaBytes(width, height))) {
+        DescribeRgbaImage(&entry->image, width, height);
+        entry->image.pixels = block;
+    } else {
+        ZqFConstructBitmap(&entry->image, width, height, 32, kRedMask, kGreenMask, kBlueMask, 0, 0);
+    }
     entry->ownsPixels = entry->image.pixels != nullptr ? 1 : 0;
     return entry->ownsPixels && ZqFChangeBitmapDepth(&source, &entry->image) == 0;
 }
@@ -136,7 +144,9 @@ bool FlipRows(TextureEntry* entry, SpareBlock& spare)
         for (uint32_t i = 0, j = image.height - 1; i < j; ++i, --j) SwapBytes(rows + line * i, rows + line * j, line);
         return true;
     }
-    auto* flipped = static_cast<uint8_t*>(spare.claim(RgbaBytes(image.width, image.height)));
+    uint64_t bytes = RgbaBytes(image.width, image.height);
+    auto* flipped = static_cast<uint8_t*>(spare.take(bytes));
+    if (flipped == nullptr && bytes <= UINT32_MAX) flipped = static_cast<uint8_t*>(MMmalloc(static_cast<uint32_t>(bytes)));
     if (flipped == nullptr) return false;
     for (uint32_t i = 0; i < image.height; ++i)
         std::memcpy(flipped + line * i, rows + size_t{image.bytesPerLine} * (image.height - 1 - i), line);
