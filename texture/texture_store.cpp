@@ -122,15 +122,20 @@ bool ConvertInto(TextureEntry* entry, const Bitmap& source, uint32_t width, uint
     return entry->ownsPixels && ZqFChangeBitmapDepth(&source, &entry->image) == 0;
 }
 
+// Whole chunks go with copies of a constant size, which compilers inline.
 void SwapBytes(uint8_t* a, uint8_t* b, size_t count)
 {
     uint8_t chunk[256];
-    for (size_t done = 0; done < count; done += sizeof chunk) {
-        size_t n = std::min(sizeof chunk, count - done);
-        std::memcpy(chunk, a + done, n);
-        std::memcpy(a + done, b + done, n);
-        std::memcpy(b + done, chunk, n);
+    size_t done = 0;
+    for (; count - done >= sizeof chunk; done += sizeof chunk) {
+        std::memcpy(chunk, a + done, sizeof chunk);
+        std::memcpy(a + done, b + done, sizeof chunk);
+        std::memcpy(b + done, chunk, sizeof chunk);
     }
+    size_t rest = count - done;
+    std::memcpy(chunk, a + done, rest);
+    std::memcpy(a + done, b + done, rest);
+    std::memcpy(b + done, chunk, rest);
 }
 
 // Puts the image's rows in reverse order: in place in packed pixels the
