@@ -211,10 +211,6 @@ uint32_t RgbaOfWord(uint32_t word)
     return (word >> 16 & 0xFF) | (word & 0xFF00) | (word & 0xFF) << 16 | kOpaque;
 }
 
-// Eight-bit fields at byte positions: widening and narrowing are the
-// identity, so the conversion moves bytes, a word at a time. Four-byte
-// pixels go in blocks of eight, which compilers turn into vector code;
-// three-byte pixels in groups of four, taken from three words.
 // A 32-bit word in memory order (little-endian: byte 0 is the low byte).
 uint32_t LoadWord(const uint8_t* at)
 {
@@ -223,6 +219,10 @@ uint32_t LoadWord(const uint8_t* at)
     return word;
 }
 
+// Eight-bit fields at byte positions: widening and narrowing are the
+// identity, so the conversion moves bytes, a word at a time. Four-byte
+// pixels go in blocks of eight, which compilers turn into vector code;
+// three-byte pixels in groups of four, taken from three words.
 template <uint32_t Bytes, uint32_t RedByte>
 void ConvertBytes(const Decoder&, const Bitmap& source, Bitmap& destination)
 {
