@@ -79,6 +79,16 @@ protected:
         return channel.drawn();
     }
 
+    // Sets the mode, begins a frame and draws the object with the renderer,
+    // recording the GL calls from the draw on.
+    void recordDraw(int renderer, int32_t mode, GeometryBlock* block)
+    {
+        view->ops.SetRenderMode(&view->record, mode);
+        view->begin(0);
+        recorder::Start();
+        kRendererTable[renderer](&view->record, nullptr, block);
+    }
+
     TestChannel channel{64, 64};
     std::unique_ptr<TestView> view;
     LightRecord lights[1]{};
@@ -241,10 +251,7 @@ TEST_F(RenderTest, CallSequencesOfTheThreeExamples)
     triangle.polygon({a, b, c}, 2);
     GeometryBlock* block = triangle.finish();
     for (int renderer : {8, 10}) {
-        view->ops.SetRenderMode(&view->record, 0);
-        view->begin(0);
-        recorder::Start();
-        kRendererTable[renderer](&view->record, nullptr, block);
+        recordDraw(renderer, 0, block);
         std::vector<std::string> names = recorder::Names();
         auto begin = std::find(names.begin(), names.end(), "glBegin");
         ASSERT_NE(begin, names.end());
@@ -267,10 +274,7 @@ TEST_F(RenderTest, CallSequencesOfTheThreeExamples)
     // An untextured facet quad, lit.
     TestObject quad;
     quad.square(5, 5, 1);
-    view->ops.SetRenderMode(&view->record, 2);
-    view->begin(0);
-    recorder::Start();
-    kRendererTable[4](&view->record, nullptr, quad.finish());
+    recordDraw(4, 2, quad.finish());
     std::vector<std::string> names = recorder::Names();
     auto begin = std::find(names.begin(), names.end(), "glBegin");
     EXPECT_EQ(std::vector<std::string>(begin, names.end()),
@@ -281,10 +285,7 @@ TEST_F(RenderTest, CallSequencesOfTheThreeExamples)
     EXPECT_EQ(recorder::Count("glColor4fv"), 0u) << "lit polygons send no colour";
 
     // An outlined unlit quad.
-    view->ops.SetRenderMode(&view->record, 0x11);
-    view->begin(0);
-    recorder::Start();
-    kRendererTable[1](&view->record, nullptr, quad.finish());
+    recordDraw(1, 0x11, quad.finish());
     names = recorder::Names();
     begin = std::find(names.begin(), names.end(), "glColor3fv");
     EXPECT_EQ(std::vector<std::string>(begin, names.end()),
@@ -393,20 +394,14 @@ TEST_F(RenderTest, PreLitBlocksSendTheirColoursWithLightingOff)
     square.facetColour[0] = 0.25f;
     materials.entries[1].transparency = 0.5f;
     GeometryBlock* block = object.finish(true);
-    view->ops.SetRenderMode(&view->record, 2);
-    view->begin(0);
-    recorder::Start();
-    kRendererTable[4](&view->record, nullptr, block);
+    recordDraw(4, 2, block);
     EXPECT_EQ(recorder::Count("glColor4fv", {0.25, 0, 0, 0.5}), 1u);
     EXPECT_EQ(recorder::Count("glNormal3fv"), 0u);
     EXPECT_EQ(recorder::Count("glEnable", {GL_LIGHTING}), 0u);
     EXPECT_EQ(channel.state()->lightingEnabled, 0);
 
     // A smooth outline sends alpha 1 with every corner colour.
-    view->ops.SetRenderMode(&view->record, 0x10);
-    view->begin(0);
-    recorder::Start();
-    kRendererTable[9](&view->record, nullptr, block);
+    recordDraw(9, 0x10, block);
     EXPECT_EQ(recorder::Count("glColor4fv"), 4u);
     for (const GlCall& call : recorder::Calls()) {
         if (call.name == "glColor4fv") {
@@ -489,10 +484,7 @@ TEST_F(LightPointTest, SectorFactorsScaleTheSphere)
     *sector(true) = {3.14159265f - half - fade / 2, half};
     *sector(false) = {half + fade / 2, half};
     object.lightPoints[0].size = 2;
-    view->ops.SetRenderMode(&view->record, 0);
-    view->begin(0);
-    recorder::Start();
-    kRendererTable[8](&view->record, nullptr, object.finish());
+    recordDraw(8, 0, object.finish());
     ASSERT_EQ(recorder::Count("gluSphere"), 1u);
     for (const GlCall& call : recorder::Calls()) {
         if (call.name == "gluSphere") {
@@ -660,10 +652,7 @@ TEST_F(RenderTest, ObjectMatrixGoesToGlTransposedWithItsTranslation)
     object.square(2, 5);
     const float matrix[12] = {0, -2, 0, 3, 1, 0, 0.5f, 4, 0, 0, 1, 5};
     std::memcpy(object.matrix, matrix, sizeof matrix);
-    view->ops.SetRenderMode(&view->record, 1);
-    view->begin(0);
-    recorder::Start();
-    kRendererTable[0](&view->record, nullptr, object.finish());
+    recordDraw(0, 1, object.finish());
     std::vector<GlCall> multiplied = recorder::CallsNamed("glMultMatrixf");
     ASSERT_EQ(multiplied.size(), 1u);
     EXPECT_EQ(multiplied[0].args,
@@ -681,10 +670,7 @@ TEST_F(RenderTest, LitOutlinesAndFillsSendThePlaneOrTheCornerNormals)
     GeometryBlock* block = object.finish();
     for (int renderer : {4, 5, 8, 9}) {
         SCOPED_TRACE(renderer);
-        view->ops.SetRenderMode(&view->record, ModeOf(renderer));
-        view->begin(0);
-        recorder::Start();
-        kRendererTable[renderer](&view->record, nullptr, block);
+        recordDraw(renderer, ModeOf(renderer), block);
         std::vector<GlCall> sent = recorder::CallsNamed("glNormal3fv");
         if (renderer < 8) {
             ASSERT_EQ(sent.size(), 1u);
@@ -705,10 +691,7 @@ TEST_F(RenderTest, TwoCornerPolygonsAreLinesInTheFillRenderers)
     GeometryBlock* block = object.finish();
     for (int renderer : {0, 2, 4, 6, 8, 10}) {
         SCOPED_TRACE(renderer);
-        view->ops.SetRenderMode(&view->record, ModeOf(renderer));
-        view->begin(0);
-        recorder::Start();
-        kRendererTable[renderer](&view->record, nullptr, block);
+        recordDraw(renderer, ModeOf(renderer), block);
         EXPECT_EQ(recorder::Count("glBegin", {GL_LINES}), 1u);
         EXPECT_EQ(recorder::Count(renderer % 4 == 2 ? "glArrayElement" : "glVertex3fv"), 2u);
     }
@@ -742,10 +725,7 @@ TEST_F(RenderTest, AlphaOfPreLitSmoothFillsAndOfTheEmission)
     materials.entries[1].transparency = 0.25f;
     TestObject object;
     object.square(5, 5, 1);
-    view->ops.SetRenderMode(&view->record, ModeOf(8));
-    view->begin(0);
-    recorder::Start();
-    kRendererTable[8](&view->record, nullptr, object.finish(true));
+    recordDraw(8, ModeOf(8), object.finish(true));
     std::vector<GlCall> colours = recorder::CallsNamed("glColor4fv");
     ASSERT_EQ(colours.size(), 4u);
     for (const GlCall& call : colours) EXPECT_NEAR(call.args[3], 0.75, 1e-6);
@@ -768,10 +748,7 @@ TEST_F(RenderTest, BackFaceSumIsFormedInDoublePrecision)
     square.plane[3] = -16777216.0f;
     object.eye[0] = 16777216.0f;
     object.eye[2] = -0.5f;
-    view->ops.SetRenderMode(&view->record, 0x1001);
-    view->begin(0);
-    recorder::Start();
-    kRendererTable[0](&view->record, nullptr, object.finish());
+    recordDraw(0, 0x1001, object.finish());
     EXPECT_EQ(recorder::Count("glBegin"), 0u);
 }
 
@@ -787,10 +764,7 @@ TEST_F(RenderTest, TextureIdMinusOneHitsTheCacheAtTheStartOfAFrame)
     materials.entries[1].textureId = -1;
     TestObject object;
     object.square(5, 5, 1);
-    view->ops.SetRenderMode(&view->record, 1);
-    view->begin(0);
-    recorder::Start();
-    kRendererTable[0](&view->record, nullptr, object.finish());
+    recordDraw(0, 1, object.finish());
     EXPECT_EQ(requests, 0);
     EXPECT_EQ(recorder::Count("glDisable", {GL_TEXTURE_2D}), 0u) << "the enables are not touched";
     EXPECT_EQ(channel.state()->textureEnabled, 1);
@@ -803,10 +777,7 @@ TEST_F(RenderTest, NanTransparencyIsDrawnOpaque)
     object.square(5, 5, 1);
     glEnable(GL_BLEND);
     channel.state()->blendEnabled = 1;
-    view->ops.SetRenderMode(&view->record, 1);
-    view->begin(0);
-    recorder::Start();
-    kRendererTable[0](&view->record, nullptr, object.finish());
+    recordDraw(0, 1, object.finish());
     std::vector<GlCall> colours = recorder::CallsNamed("glColor4fv");
     ASSERT_EQ(colours.size(), 1u);
     EXPECT_EQ(colours[0].args[3], 1.0);
@@ -822,10 +793,7 @@ TEST_F(RenderTest, SelectTextureComesAfterApplyMaterial)
     TestObject object;
     object.square(5, 5, 1);
     for (int renderer : {4, 8}) {
-        view->ops.SetRenderMode(&view->record, ModeOf(renderer));
-        view->begin(0);
-        recorder::Start();
-        kRendererTable[renderer](&view->record, nullptr, object.finish());
+        recordDraw(renderer, ModeOf(renderer), object.finish());
         std::vector<std::string> names = recorder::Names();
         auto material = std::find(names.begin(), names.end(), "glMaterialf");
         auto bind = std::find(names.begin(), names.end(), "glBindTexture");
@@ -1054,10 +1022,7 @@ TEST_F(RenderTest, EveryOutlineRendererHonoursTheUsedBitsOfTheHiddenEdgeMask)
                 polygon.vertexCount = c.count;
                 polygon.hiddenEdges = c.hidden;
                 GeometryBlock* block = object.finish(preLit);
-                view->ops.SetRenderMode(&view->record, ModeOf(renderer) | c.extra);
-                view->begin(0);
-                recorder::Start();
-                kRendererTable[renderer](&view->record, nullptr, block);
+                recordDraw(renderer, ModeOf(renderer) | c.extra, block);
                 recorder::Stop();
                 auto primitives = Primitives();
                 ASSERT_EQ(primitives.size(), 1u);
@@ -1205,10 +1170,7 @@ TEST_F(RenderTest, PolygonCountsZeroAndMany)
     empty.vertex(0, 0, 5);
     for (int renderer = 0; renderer < kRendererCount; ++renderer) {
         SCOPED_TRACE(renderer);
-        view->ops.SetRenderMode(&view->record, ModeOf(renderer));
-        view->begin(0);
-        recorder::Start();
-        kRendererTable[renderer](&view->record, nullptr, empty.finish());
+        recordDraw(renderer, ModeOf(renderer), empty.finish());
         recorder::Stop();
         std::vector<std::string> names = recorder::Names();
         auto push = std::find(names.begin(), names.end(), "glPushMatrix");
@@ -1254,10 +1216,7 @@ TEST_F(RenderTest, AnyNonzeroPreLitWordMeansPreLit)
             SCOPED_TRACE(testing::Message() << "renderer " << renderer << ", preLit 0x" << std::hex << preLit);
             GeometryBlock* block = object.finish();
             block->preLit = preLit;
-            view->ops.SetRenderMode(&view->record, ModeOf(renderer));
-            view->begin(0);
-            recorder::Start();
-            kRendererTable[renderer](&view->record, nullptr, block);
+            recordDraw(renderer, ModeOf(renderer), block);
             recorder::Stop();
             EXPECT_EQ(channel.state()->lightingEnabled, preLit == 0 ? 1 : 0);
             EXPECT_EQ(glIsEnabled(GL_LIGHTING), preLit == 0 ? GL_TRUE : GL_FALSE);
@@ -1525,10 +1484,7 @@ TEST_F(RenderTest, AGeneralTextureMatrixMapsTheCoordinatesInEveryFillRenderer)
     for (int renderer : {0, 2, 4, 6, 8, 10}) {
         for (bool preLit : {false, true}) {
             SCOPED_TRACE(testing::Message() << "renderer " << renderer << (preLit ? " pre-lit" : " lit"));
-            view->ops.SetRenderMode(&view->record, ModeOf(renderer));
-            view->begin(0);
-            recorder::Start();
-            kRendererTable[renderer](&view->record, nullptr, object.finish(preLit));
+            recordDraw(renderer, ModeOf(renderer), object.finish(preLit));
             recorder::Stop();
             std::vector<GlCall> sent = recorder::CallsNamed("glTexCoord2fv");
             ASSERT_EQ(sent.size(), 4u);
@@ -1548,10 +1504,7 @@ TEST_F(RenderTest, ACountOfZeroLightPointsDrawsNoneWhateverThePointer)
     object.list.lightPoints = &point;
     for (int renderer = 0; renderer < kRendererCount; ++renderer) {
         SCOPED_TRACE(renderer);
-        view->ops.SetRenderMode(&view->record, ModeOf(renderer));
-        view->begin(0);
-        recorder::Start();
-        kRendererTable[renderer](&view->record, nullptr, block);
+        recordDraw(renderer, ModeOf(renderer), block);
         recorder::Stop();
         EXPECT_EQ(recorder::Count("ZqGBeaconFlash"), 0u);
         EXPECT_EQ(recorder::Count("gluSphere"), 0u);
@@ -1732,10 +1685,7 @@ TEST_F(LightPointTest, PointsSwitchLightingOffAndLeaveTexturingAsThePolygonLeftI
     object.square(5, 5, 1);
     for (int renderer : {4, 6, 8, 10}) {
         SCOPED_TRACE(renderer);
-        view->ops.SetRenderMode(&view->record, ModeOf(renderer));
-        view->begin(0);
-        recorder::Start();
-        kRendererTable[renderer](&view->record, nullptr, object.finish());
+        recordDraw(renderer, ModeOf(renderer), object.finish());
         recorder::Stop();
         std::vector<std::string> names = recorder::Names();
         auto end = std::find(names.begin(), names.end(), "glEnd");
@@ -1757,10 +1707,7 @@ TEST_F(LightPointTest, EveryRendererDrawsThePointsUnderTheObjectMatrix)
     for (int renderer = 0; renderer < kRendererCount; ++renderer) {
         for (bool preLit : {false, true}) {
             SCOPED_TRACE(testing::Message() << "renderer " << renderer << (preLit ? " pre-lit" : " lit"));
-            view->ops.SetRenderMode(&view->record, ModeOf(renderer));
-            view->begin(0);
-            recorder::Start();
-            kRendererTable[renderer](&view->record, nullptr, object.finish(preLit));
+            recordDraw(renderer, ModeOf(renderer), object.finish(preLit));
             recorder::Stop();
             std::vector<std::string> names = recorder::Names();
             auto multiplied = std::find(names.begin(), names.end(), "glMultMatrixf");
