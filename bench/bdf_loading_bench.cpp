@@ -17,10 +17,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <string>
 #include <vector>
 
+#include "bench/median_reporter.h"
 #include "overlay/bdf_font.h"
 #include "zqgd/host.h"
 
@@ -130,37 +130,25 @@ void FreeType(benchmark::State& state)
     CountFiles(state, fonts);
 }
 
-// Collects the median CPU times to print the ratios after the run.
-class RatioReporter : public benchmark::ConsoleReporter {
+// Prints the FreeType / driver ratios after the run.
+class RatioReporter : public MedianReporter {
 public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs) {
-            std::string name = run.run_name.str();
-            bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-            std::string key = name.substr(0, name.find("/process_time"));
-            if (median || (run.run_type == Run::RT_Iteration && times_.count(key) == 0))
-                times_[key] = run.GetAdjustedCPUTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
     void Finalize() override
     {
         ConsoleReporter::Finalize();
-        auto driver = times_.find("Driver");
-        if (driver == times_.end()) return;
+        const Run* driver = kept("Driver");
+        if (driver == nullptr) return;
+        double driverTime = driver->GetAdjustedCPUTime();
         std::printf("\n%-34s %10s %10s %7s\n", "baseline", "driver ms", "base ms", "ratio");
         for (const auto& [key, label] : {std::pair{"FreeType/1", "FreeType (open + codes 0..255)"},
                                          std::pair{"FreeType/0", "FreeType (open only)"}}) {
-            auto base = times_.find(key);
-            if (base == times_.end()) continue;
-            std::printf("%-34s %10.2f %10.2f %7.2f  ratio FreeType/driver\n", label, driver->second, base->second,
-                        base->second / driver->second);
+            const Run* base = kept(key);
+            if (base == nullptr) continue;
+            double baseTime = base->GetAdjustedCPUTime();
+            std::printf("%-34s %10.2f %10.2f %7.2f  ratio FreeType/driver\n", label, driverTime, baseTime,
+                        baseTime / driverTime);
         }
     }
-
-private:
-    std::map<std::string, double> times_;
 };
 
 }  // namespace

@@ -5,10 +5,10 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <map>
 #include <string>
 #include <vector>
 
+#include "bench/median_reporter.h"
 #include "driver/probe.h"
 #include "render/renderer_table.h"
 #include "texture/texture_store.h"
@@ -192,38 +192,21 @@ const char* const kNames[kRendererCount] = {
     "UnlitFill", "UnlitLines", "UnlitFillArrays", "UnlitLinesArrays", "FacetFill", "FacetLines",
     "FacetFillArrays", "FacetLinesArrays", "SmoothFill", "SmoothLines", "SmoothFillArrays", "SmoothLinesArrays"};
 
-// Collects the times (the medians when repeated) to print the ratios after
-// the run.
-class RatioReporter : public benchmark::ConsoleReporter {
+// Prints the driver / raw GL ratios after the run.
+class RatioReporter : public MedianReporter {
 public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs) {
-            // "Driver/8/min_warmup_time:.../real_time" is kept as "Driver/8".
-            std::string name = run.run_name.str();
-            name = name.substr(0, name.find('/', name.find('/') + 1));
-            bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-            if (median || (run.run_type == Run::RT_Iteration && times_.count(name) == 0))
-                times_[name] = run.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
     void Finalize() override
     {
         ConsoleReporter::Finalize();
         std::printf("\n%-20s %12s %12s %8s\n", "renderer", "driver ms", "raw GL ms", "ratio");
         for (int i = 0; i < kRendererCount; ++i) {
-            std::string suffix = "/" + std::to_string(i);
-            auto driver = times_.find("Driver" + suffix);
-            auto raw = times_.find("RawGl" + suffix);
-            if (driver == times_.end() || raw == times_.end()) continue;
-            std::printf("%-20s %12.2f %12.2f %8.3f\n", kNames[i], driver->second, raw->second,
-                        driver->second / raw->second);
+            const Run* driver = kept("Driver/" + std::to_string(i));
+            const Run* raw = kept("RawGl/" + std::to_string(i));
+            if (driver == nullptr || raw == nullptr) continue;
+            double driverTime = driver->GetAdjustedRealTime(), rawTime = raw->GetAdjustedRealTime();
+            std::printf("%-20s %12.2f %12.2f %8.3f\n", kNames[i], driverTime, rawTime, driverTime / rawTime);
         }
     }
-
-private:
-    std::map<std::string, double> times_;
 };
 
 }  // namespace

@@ -11,11 +11,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "bench/median_reporter.h"
 #include "driver/probe.h"
 #include "texture/texture_store.h"
 #include "zqgd/platform.h"
@@ -328,23 +328,9 @@ std::string CaseName(int layout, int size, int target)
            kTargetNames[target];
 }
 
-// Collects the median CPU times and page faults to print the ratios after
-// the run.
-class RatioReporter : public benchmark::ConsoleReporter {
+// Prints the driver / raw ratios and both sides' page faults after the run.
+class RatioReporter : public MedianReporter {
 public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs) {
-            std::string name = run.run_name.str();
-            bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-            std::string key = name.substr(0, name.find("/min_"));
-            if (median || (run.run_type == Run::RT_Iteration && results_.count(key) == 0)) {
-                auto faults = run.counters.find("faults");
-                results_[key] = {run.GetAdjustedCPUTime(), faults != run.counters.end() ? faults->second.value : 0};
-            }
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
     void Finalize() override
     {
         ConsoleReporter::Finalize();
@@ -352,21 +338,23 @@ public:
         for (int target = 0; target < kTargetCount; ++target)
             for (int size = 0; size < 2; ++size)
                 for (int layout = 0; layout < kLayoutCount; ++layout) {
-                    std::string args = "/" + std::to_string(layout) + "/" + std::to_string(size) + "/" +
-                                       std::to_string(target) + "/process_time";
-                    auto driver = results_.find("Driver" + args), raw = results_.find("Raw" + args);
-                    if (driver == results_.end() || raw == results_.end()) continue;
+                    std::string args =
+                        "/" + std::to_string(layout) + "/" + std::to_string(size) + "/" + std::to_string(target);
+                    const Run* driver = kept("Driver" + args);
+                    const Run* raw = kept("Raw" + args);
+                    if (driver == nullptr || raw == nullptr) continue;
+                    double driverTime = driver->GetAdjustedCPUTime(), rawTime = raw->GetAdjustedCPUTime();
                     std::printf("%-28s %10.3f %10.3f %7.2f %7.0f/%-6.0f\n", CaseName(layout, size, target).c_str(),
-                                driver->second.time, raw->second.time, driver->second.time / raw->second.time,
-                                driver->second.faults, raw->second.faults);
+                                driverTime, rawTime, driverTime / rawTime, Faults(*driver), Faults(*raw));
                 }
     }
 
 private:
-    struct Result {
-        double time, faults;
-    };
-    std::map<std::string, Result> results_;
+    static double Faults(const Run& run)
+    {
+        auto faults = run.counters.find("faults");
+        return faults != run.counters.end() ? faults->second.value : 0;
+    }
 };
 
 }  // namespace
