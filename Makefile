@@ -97,7 +97,9 @@ test-fuzz: deps $(FUZZ_BUILD)/bdf_fuzz $(FUZZ_BUILD)/corpus
 # against plain code doing the same work, and the BDF loader against
 # FreeType's; ratios are printed at the end of each. `make bench-i386` runs
 # the same in the 32-bit build: directly where the kernel runs 32-bit
-# programs, else under qemu-i386 (whose timings are the emulator's).
+# programs (through the sysroot's own loader, with Mesa's drivers and
+# GLVND's vendor files taken from the sysroot too), else under qemu-i386
+# (whose timings are the emulator's).
 BENCH_FLAGS = --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true
 BENCH_RUN =
 BENCH_BUILD ?= $(BUILD)
@@ -110,8 +112,11 @@ bench-i386: build
 	    -DCMAKE_TOOLCHAIN_FILE=$(abspath cmake/toolchain-linux-i386.cmake) \
 	    -DZQGD_LINUX_BUILD=$(abspath $(BUILD)) $(CMAKE_FLAGS)
 	cmake --build $(I386_BUILD) --target renderers_bench texture_definition_bench bdf_loading_bench
-	if $(I386_BUILD)/bench/bdf_loading_bench --benchmark_list_tests >/dev/null 2>&1; then run=; \
-	else run="qemu-i386 -cpu Nehalem,-syscall,-lm"; fi; \
+	root=$$(sed -n 's/^ZQGD_I386_SYSROOT:INTERNAL=//p' $(I386_BUILD)/CMakeCache.txt); \
+	run="env LIBGL_DRIVERS_PATH=$$root/usr/lib/i386-linux-gnu/dri __EGL_VENDOR_LIBRARY_DIRS=$$root/usr/share/glvnd/egl_vendor.d \
+	    $$root/lib/ld-linux.so.2 --library-path $$root/lib/i386-linux-gnu:$$root/usr/lib/i386-linux-gnu"; \
+	if ! $$run $(I386_BUILD)/bench/bdf_loading_bench --benchmark_list_tests >/dev/null 2>&1; then \
+	    run="qemu-i386 -L $$root -cpu Nehalem,-syscall,-lm"; fi; \
 	$(MAKE) --no-print-directory run-benches BENCH_BUILD=$(I386_BUILD) BENCH_RUN="$$run"
 
 run-benches:

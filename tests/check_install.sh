@@ -8,9 +8,9 @@
 # font is removed: an installed copy takes its fonts from its own prefix and
 # never from the build tree (which a host may have deleted), so the text
 # must vanish although the build tree's font is still there. The hosts are
-# built like the build's own programs: ZQGD_HOST_CFLAGS are their compiler
-# flags, ZQGD_TOOLCHAIN_FILE the CMake toolchain, ZQGD_EMULATOR runs them
-# (all empty for a native build).
+# built like the build's own programs: ZQGD_HOST_CC is their compiler,
+# ZQGD_HOST_CFLAGS its flags, ZQGD_TOOLCHAIN_FILE the CMake toolchain,
+# ZQGD_EMULATOR runs them (all empty for a native build).
 set -eu
 build=$1
 emulator=${ZQGD_EMULATOR:-}
@@ -36,7 +36,7 @@ export PKG_CONFIG_PATH
 module=$(pkg-config --variable=module zqgd)
 test -f "$module"
 # shellcheck disable=SC2046,SC2086
-cc ${ZQGD_HOST_CFLAGS:-} -o "$work/pkgconfig_host" "$source/examples/triangle_host.c" $(pkg-config --cflags --libs zqgd) -ldl \
+${ZQGD_HOST_CC:-cc} ${ZQGD_HOST_CFLAGS:-} -o "$work/pkgconfig_host" "$source/examples/triangle_host.c" $(pkg-config --cflags --libs zqgd) -ldl \
     -DZQGD_EXAMPLE_MODULE="\"$module\""
 run "$work/pkgconfig_host" > "$work/pkgconfig.out"
 grep -q "^Open GL" "$work/pkgconfig.out"

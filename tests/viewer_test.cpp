@@ -207,8 +207,8 @@ TEST_F(ViewerTest, PanoramaCoversTheSkyAtEveryWindowSize)
 TEST(ScenePanorama, CoversTheViewAtEveryHeadingAndTilt)
 {
     const float pi = 3.14159265f;
-    for (auto [width, height] : {std::pair{640u, 480u}, std::pair{2048u, 1536u}, std::pair{64u, 1200u},
-                                 std::pair{8192u, 64u}}) {
+    for (auto size : {std::pair{640u, 480u}, std::pair{2048u, 1536u}, std::pair{64u, 1200u}, std::pair{8192u, 64u}}) {
+        const uint32_t width = size.first, height = size.second;  // named, for the lambda below
         Scene scene;
         scene.Build(width, height);
         const Picture& panorama = scene.panorama;
