@@ -1,6 +1,7 @@
 // Opening, using and closing channels through the driver, on the real GL.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstddef>
 #include <cstring>
