@@ -127,7 +127,7 @@ struct ViewRecord {
     MaterialSelection* materialSelection; /**< Which material each polygon takes (read by DrawPolygons). */
     uint32_t reserved2;                  /**< Not read. */
     ViewDescriptor* view;                /**< The view's descriptor. */
-    ChannelRecord* channel;              /**< The channel the view belongs to. */
+    ChannelRecord* channel;              /**< The channel the view was opened on. Pointed at a closed channel record, every operation of the view returns at once as on a closed view; pointed at another open channel, the view draws into that channel (the checked module reports both). */
 };
 
 ZQGD_LAYOUT32(ViewRecord, materialSelection, 4);
@@ -166,8 +166,11 @@ typedef void (*DrawPolygonsFunction)(ViewRecord* view, void* unused, GeometryBlo
  *
  * An operation whose result is "none" returns a value the host must not rely
  * on. On a view that is closed (by CloseView, or with its channel by
- * CloseChannel) every operation returns at once: nothing drawn, allocated
- * or written, no GL call; status 1 where it has a status, 0 from CloseView. */
+ * CloseChannel), and on a view whose ViewRecord::channel names a closed
+ * channel record, every operation returns at once: nothing drawn, allocated
+ * or written, no GL call; status 1 where it has a status, 0 from CloseView
+ * (which then closes nothing: a view still open on its own channel closes
+ * with that channel, or by CloseView once the record names it again). */
 struct ViewOps {
     /** Slot 0: makes the channel current and applies the environment's
      * switches: linear fog on (with its start, end and colour) or off, the
