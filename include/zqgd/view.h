@@ -203,8 +203,10 @@ struct ViewOps {
     /** Slot 4: sets the render mode (ZQGD_MODE_* bits): compiles the mode's
      * shading, fill and depth state into the view's list, which BeginView
      * replays each frame, stores mode in renderMode and puts the mode's
-     * renderer in slot 3 of the host's table. The same mode again does
-     * nothing. A depth switch is recorded only when the channel's cached
+     * renderer in slot 3 of the host's table. It takes effect at once, also
+     * in the middle of a frame: the state is applied as it is recorded, and
+     * the view's next DrawPolygons draws in the new mode. The same mode
+     * again does nothing. A depth switch is recorded only when the channel's cached
      * depth state differs at that moment: views of one channel should agree
      * on the depth test.
      * \par Status
@@ -252,7 +254,9 @@ struct ViewOps {
     void (*SetBackground)(ViewRecord* view, const BackgroundRecord* background);               /* 12 */
     /** Slot 13: places the view's backdrop image for the camera's angles
      * (radians, any turn): the image's centre direction at the view's
-     * centre, one image width per TextureDefinition::angularWidth. A larger
+     * centre, one image width per TextureDefinition::angularWidth. The image
+     * is drawn at one picture pixel per window pixel, never scaled, and once
+     * (not repeated round). A larger
      * horizontal angle moves the image left, a larger vertical angle moves
      * it up (pass the angle below the horizon). Does nothing for a view
      * without a backdrop image.
