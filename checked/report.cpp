@@ -31,17 +31,16 @@ constexpr RuleInfo kRules[] = {
 static_assert(sizeof kRules / sizeof kRules[0] == static_cast<size_t>(Rule::Count), "one entry per rule");
 
 // Where the lines go and whether an error stops the program, from the
-// environment at the first report.
+// environment at the first report. The log file is opened for each line, so
+// that the host may read, move or delete it while the program runs.
 struct Settings {
-    FILE* out = stderr;
+    std::string log;
     bool breakOnError = false;
 
     Settings()
     {
-        const char* log = std::getenv("ZQGD_CHECKED_LOG");
-        if (log != nullptr && *log != '\0') {
-            if (FILE* file = std::fopen(log, "a")) out = file;
-        }
+        const char* path = std::getenv("ZQGD_CHECKED_LOG");
+        if (path != nullptr) log = path;
         const char* stop = std::getenv("ZQGD_CHECKED_BREAK");
         breakOnError = stop != nullptr && *stop != '\0' && std::strcmp(stop, "0") != 0;
     }
@@ -71,10 +70,13 @@ std::map<const ChannelRecord*, std::map<Key, uint32_t>>& Counts()
 
 const char* LevelName(Level level) { return level == Level::Error ? "error" : "warning"; }
 
+// Standard error when no log is set or it cannot be opened.
 void Emit(const char* text)
 {
-    std::fputs(text, TheSettings().out);
-    std::fflush(TheSettings().out);
+    const std::string& log = TheSettings().log;
+    FILE* file = log.empty() ? nullptr : std::fopen(log.c_str(), "a");
+    std::fputs(text, file != nullptr ? file : stderr);
+    if (file != nullptr) std::fclose(file);
 }
 
 }  // namespace
