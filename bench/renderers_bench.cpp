@@ -1,7 +1,10 @@
 // Every renderer on one large object (a grid of small textured, lit quads),
 // against a raw-GL loop that issues the same GL calls from data extracted
 // beforehand. Prints polygons per second and the ratio of the driver's time
-// to the raw loop's, measured in the same run.
+// to the raw loop's, measured in the same run. The renderers a host reaches
+// through SetRenderMode (those with vertex arrays, where GL has them) run
+// once more through the checked layer, on a channel of its own in the same
+// driver: the ratio of that time to the driver's is the layer's cost.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -9,6 +12,7 @@
 #include <vector>
 
 #include "bench/median_reporter.h"
+#include "checked/layer.h"
 #include "driver/probe.h"
 #include "render/renderer_table.h"
 #include "texture/texture_store.h"
@@ -44,11 +48,11 @@ struct Scene {
     std::vector<float> positions, normals, coordinates;
     std::vector<GLint> indices;
 
-    Scene()
+    explicit Scene(ZqGDOpenChannelFunction open)
     {
         window = ZqCreateWindow(256, 256, "bench");
         request = {0, 256, 256, 0, 0, 2, 0, 0, &window};
-        ZqGDOpenChannel(&channel, &request, &ops, NoTextures);
+        open(&channel, &request, &ops, NoTextures);
         descriptor.nearPlane = 0.1f;
         descriptor.farPlane = 100;
         descriptor.orthographic = 1;
@@ -124,7 +128,19 @@ struct Scene {
 
 Scene& TheScene()
 {
-    static Scene scene;
+    static Scene scene(ZqGDOpenChannel);
+    return scene;
+}
+
+int32_t OpenThroughTheLayer(ChannelRecord* channel, ChannelRequest* request, ChannelOps* ops,
+                            TextureLoadCallback textureLoad)
+{
+    return checked::OpenChannel(ZqGDOpenChannel, channel, request, ops, textureLoad);
+}
+
+Scene& TheCheckedScene()
+{
+    static Scene scene(OpenThroughTheLayer);
     return scene;
 }
 
@@ -135,6 +151,18 @@ void Driver(benchmark::State& state)
     scene.begin(renderer);
     for (auto _ : state) {
         kRendererTable[renderer](&scene.view, nullptr, &scene.block);
+        glFinish();
+    }
+    state.counters["polygons/s"] = benchmark::Counter(double(kPolygons), benchmark::Counter::kIsIterationInvariantRate);
+}
+
+// The renderer the mode installs, called through the checked layer's slot 3.
+void Checked(benchmark::State& state)
+{
+    Scene& scene = TheCheckedScene();
+    scene.begin(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        scene.viewOps.DrawPolygons(&scene.view, nullptr, &scene.block);
         glFinish();
     }
     state.counters["polygons/s"] = benchmark::Counter(double(kPolygons), benchmark::Counter::kIsIterationInvariantRate);
@@ -198,13 +226,18 @@ public:
     void Finalize() override
     {
         ConsoleReporter::Finalize();
-        std::printf("\n%-20s %12s %12s %8s\n", "renderer", "driver ms", "raw GL ms", "ratio");
+        std::printf("\n%-20s %12s %12s %8s %12s %16s\n", "renderer", "driver ms", "raw GL ms", "ratio", "checked ms",
+                    "checked/driver");
         for (int i = 0; i < kRendererCount; ++i) {
             const Run* driver = kept("Driver/" + std::to_string(i));
             const Run* raw = kept("RawGl/" + std::to_string(i));
+            const Run* checked = kept("Checked/" + std::to_string(i));
             if (driver == nullptr || raw == nullptr) continue;
             double driverTime = driver->GetAdjustedRealTime(), rawTime = raw->GetAdjustedRealTime();
-            std::printf("%-20s %12.2f %12.2f %8.3f\n", kNames[i], driverTime, rawTime, driverTime / rawTime);
+            std::printf("%-20s %12.2f %12.2f %8.3f", kNames[i], driverTime, rawTime, driverTime / rawTime);
+            if (checked != nullptr)
+                std::printf(" %12.2f %16.3f", checked->GetAdjustedRealTime(), checked->GetAdjustedRealTime() / driverTime);
+            std::printf("\n");
         }
     }
 };
@@ -214,8 +247,10 @@ public:
 int main(int argc, char** argv)
 {
     for (int i = 0; i < kRendererCount; ++i) {
-        for (auto* benchmark : {benchmark::RegisterBenchmark("RawGl", RawGl), benchmark::RegisterBenchmark("Driver", Driver)})
-            benchmark->Arg(i)->UseRealTime()->MinWarmUpTime(0.1)->Unit(benchmark::kMillisecond);
+        std::vector<benchmark::internal::Benchmark*> runs = {benchmark::RegisterBenchmark("RawGl", RawGl),
+                                                             benchmark::RegisterBenchmark("Driver", Driver)};
+        if (i % 4 >= 2) runs.push_back(benchmark::RegisterBenchmark("Checked", Checked));
+        for (auto* benchmark : runs) benchmark->Arg(i)->UseRealTime()->MinWarmUpTime(0.1)->Unit(benchmark::kMillisecond);
     }
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;

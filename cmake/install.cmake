@@ -1,12 +1,13 @@
-# Installing: the module, the host and platform libraries, the public
-# headers, the viewer and the default font, with a CMake package and a
-# pkg-config file for hosts that build against the headers.
+# Installing: the module and the checked module beside it, the host and
+# platform libraries, the public headers, the viewer and the default font,
+# with a CMake package and a pkg-config file for hosts that build against the
+# headers.
 include(CMakePackageConfigHelpers)
 
 install(TARGETS zqhost zqplatform EXPORT zqgdTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-install(TARGETS zqgd LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+install(TARGETS zqgd zqgd-checked LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(TARGETS zqviewer RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(DIRECTORY include/zqgd DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(FILES ${ZQGD_BUILD_FONT_DIR}/6x12.bdf DESTINATION ${CMAKE_INSTALL_DATADIR}/zqgd/fonts)

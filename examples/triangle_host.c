@@ -6,11 +6,14 @@
  * the triangle's and the text's pixels, then closes everything and checks
  * that no memory block is left.
  *
- *     triangle_host [MODULE]
+ *     triangle_host [MODULE | --checked]
  *
  * MODULE is the path of libzqgd.so; without it, the path the program was
  * built with (ZQGD_EXAMPLE_MODULE: the package's ZQGD_MODULE, or
- * `pkg-config --variable=module zqgd`).
+ * `pkg-config --variable=module zqgd`). --checked loads the checked module
+ * instead (ZQGD_EXAMPLE_CHECKED_MODULE: ZQGD_CHECKED_MODULE, or
+ * `pkg-config --variable=checked_module zqgd`), which reports every misuse
+ * of the driver on standard error.
  *
  * Exit status 0 when every check holds, 1 otherwise (with a message). */
 #include <dlfcn.h>
@@ -64,6 +67,7 @@ static int Fail(const char* what)
 int main(int argc, char** argv)
 {
     const char* modulePath = argc > 1 ? argv[1] : ZQGD_EXAMPLE_MODULE;
+    if (argc > 1 && strcmp(argv[1], "--checked") == 0) modulePath = ZQGD_EXAMPLE_CHECKED_MODULE;
 
     /* Loading the module: its two entry points are all it exports. */
     void* module = dlopen(modulePath, RTLD_NOW);

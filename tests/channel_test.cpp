@@ -1454,14 +1454,17 @@ void CallEveryOperationOfAClosedView(ViewRecord* view, ViewOps& ops)
     EXPECT_EQ(std::memcmp(&ops, &table, sizeof table), 0) << "the host's table";
 }
 
-// A view is closed by CloseView or with its channel; either way the host's
-// copy of its table does nothing more: no allocation, no write, no change of
+// A view is closed by CloseView or with its channel, and counts as closed
+// while its record names a closed channel record; either way the host's copy
+// of its table does nothing more: no allocation, no write, no change of
 // current channel, and a channel still open keeps its overlay extent.
 TEST_F(ChannelTest, OperationsOnAClosedViewTouchNothing)
 {
-    TestChannel channel(32, 32), other(32, 32);
+    TestChannel channel(32, 32), other(32, 32), gone(32, 32);
     ASSERT_EQ(channel.open(), 0);
     ASSERT_EQ(other.open(), 0);
+    ASSERT_EQ(gone.open(), 0);
+    ASSERT_EQ(gone.ops.CloseChannel(&gone.record), 0);
     Environment environment{};
     LightRecord light{};
     light.type = 1;
@@ -1469,13 +1472,14 @@ TEST_F(ChannelTest, OperationsOnAClosedViewTouchNothing)
     environment.lights = &light;
     environment.lightCount = 1;
     environment.fogMode = 1;
-    ViewDescriptor closedByView{}, closedWithChannel{};
+    ViewDescriptor closedByView{}, closedWithChannel{}, pointedAway{};
     ViewRecord first{&environment, nullptr, 0, &closedByView, &channel.record};
     ViewRecord second{&environment, nullptr, 0, &closedWithChannel, &channel.record};
-    ViewOps firstOps, secondOps;
-    ASSERT_EQ(channel.ops.OpenView(&first, &firstOps), 0);
-    ASSERT_EQ(channel.ops.OpenView(&second, &secondOps), 0);
-    for (auto [view, ops] : {std::pair{&first, &firstOps}, std::pair{&second, &secondOps}}) {
+    ViewRecord third{&environment, nullptr, 0, &pointedAway, &channel.record};
+    ViewOps firstOps, secondOps, thirdOps;
+    for (auto [view, ops] :
+         {std::pair{&first, &firstOps}, std::pair{&second, &secondOps}, std::pair{&third, &thirdOps}}) {
+        ASSERT_EQ(channel.ops.OpenView(view, ops), 0);
         view->view->nearPlane = 0.1f;
         view->view->farPlane = 100.0f;
         view->view->fieldOfView = 1.0f;
@@ -1489,6 +1493,9 @@ TEST_F(ChannelTest, OperationsOnAClosedViewTouchNothing)
     const uint32_t overlay[2] = {channel.state()->overlayWidth, channel.state()->overlayHeight};
     uint32_t blocks = MMLiveBlocks();
     CallEveryOperationOfAClosedView(&first, firstOps);
+    third.channel = &gone.record;  // open on its channel, its record naming a closed one
+    CallEveryOperationOfAClosedView(&third, thirdOps);
+    EXPECT_NE(pointedAway.state, nullptr) << "still open on the channel it was opened on";
     EXPECT_EQ(MMLiveBlocks(), blocks);
     EXPECT_EQ(currentChannel, other.state());
     EXPECT_EQ(channel.state()->overlayWidth, overlay[0]);

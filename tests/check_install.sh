@@ -4,13 +4,14 @@
 # pkg-config and once through find_package(zqgd). Each build runs with no
 # library path, font path or other variable of ours set, from an empty
 # folder: it loads the installed module, draws a lit triangle and text, and
-# checks their pixels and that no memory block is left. Then the installed
-# font is removed: an installed copy takes its fonts from its own prefix and
-# never from the build tree (which a host may have deleted), so the text
-# must vanish although the build tree's font is still there. The hosts are
-# built like the build's own programs: ZQGD_HOST_CC is their compiler,
-# ZQGD_HOST_CFLAGS its flags, ZQGD_TOOLCHAIN_FILE the CMake toolchain,
-# ZQGD_EMULATOR runs them (all empty for a native build).
+# checks their pixels and that no memory block is left, once through the
+# module and once through the checked module, which must report nothing.
+# Then the installed font is removed: an installed copy takes its fonts from
+# its own prefix and never from the build tree (which a host may have
+# deleted), so the text must vanish although the build tree's font is still
+# there. The hosts are built like the build's own programs: ZQGD_HOST_CC is
+# their compiler, ZQGD_HOST_CFLAGS its flags, ZQGD_TOOLCHAIN_FILE the CMake
+# toolchain, ZQGD_EMULATOR runs them (all empty for a native build).
 set -eu
 build=$1
 emulator=${ZQGD_EMULATOR:-}
@@ -34,12 +35,29 @@ run() {
 PKG_CONFIG_PATH=$(ls -d "$prefix"/lib*/pkgconfig | head -n 1)
 export PKG_CONFIG_PATH
 module=$(pkg-config --variable=module zqgd)
+checked=$(pkg-config --variable=checked_module zqgd)
 test -f "$module"
+test -f "$checked"
 # shellcheck disable=SC2046,SC2086
 ${ZQGD_HOST_CC:-cc} ${ZQGD_HOST_CFLAGS:-} -o "$work/pkgconfig_host" "$source/examples/triangle_host.c" $(pkg-config --cflags --libs zqgd) -ldl \
-    -DZQGD_EXAMPLE_MODULE="\"$module\""
+    -DZQGD_EXAMPLE_MODULE="\"$module\"" -DZQGD_EXAMPLE_CHECKED_MODULE="\"$checked\""
 run "$work/pkgconfig_host" > "$work/pkgconfig.out"
 grep -q "^Open GL" "$work/pkgconfig.out"
+
+# Under the checked module the example host draws the same and nothing is
+# reported: the log holds the close's summary alone.
+checked_run() {
+    rm -f "$work/checked.log"
+    ZQGD_CHECKED_LOG="$work/checked.log" run "$@" --checked > "$work/checked.out"
+    grep -q "^Open GL" "$work/checked.out"
+    if ! grep -qx 'zqgd-checked: summary: CloseChannel: channel 0x[0-9a-f]*: 0 errors, 0 warnings' "$work/checked.log" ||
+        [ "$(wc -l < "$work/checked.log")" -ne 1 ]; then
+        echo "the checked module reported:" >&2
+        cat "$work/checked.log" >&2
+        exit 1
+    fi
+}
+checked_run "$work/pkgconfig_host"
 
 # find_package: CMake's run path to the imported libraries.
 # shellcheck disable=SC2086
@@ -47,6 +65,7 @@ cmake -S "$source/examples" -B "$work/cmake" -DCMAKE_PREFIX_PATH="$prefix" $tool
 cmake --build "$work/cmake" >/dev/null
 run "$work/cmake/triangle_host" > "$work/cmake.out"
 grep -q "^Open GL" "$work/cmake.out"
+checked_run "$work/cmake/triangle_host"
 
 # Without the installed font the installed copy draws no text, although the
 # build tree still has its own.

@@ -135,6 +135,22 @@ TEST_F(ViewerTest, OffscreenFramesShowTheScene)
         << "the frames under their own names and nothing else";
 }
 
+// Through the checked module, every frame of the scene draws the same and no
+// call of the viewer breaks a rule: the log holds the close's summary alone.
+TEST_F(ViewerTest, TheCheckedModuleFindsNothingInTheWholeScene)
+{
+    std::string log = (directory / "checked.log").string();
+    Outcome run = Viewer("--checked --out " + directory.string(), "ZQGD_CHECKED_LOG=" + log);
+    ASSERT_EQ(run.status, 0) << run.output;
+    ExpectSceneInPng((directory / "frame-0023.png").string());
+    std::ifstream file(log);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(file, line);) lines.push_back(line);
+    ASSERT_EQ(lines.size(), 1u) << ::testing::PrintToString(lines);
+    EXPECT_TRUE(lines[0].starts_with("zqgd-checked: summary: CloseChannel: channel 0x")) << lines[0];
+    EXPECT_TRUE(lines[0].ends_with(": 0 errors, 0 warnings")) << lines[0];
+}
+
 TEST_F(ViewerTest, WindowUnderXvfbShowsTheScene)
 {
     // Mesa unloads its X11 driver when the display is terminated at exit, so

@@ -1,13 +1,18 @@
 // A Windows host's first steps with zqgd.dll, run under Wine: load the
 // module, describe it, open a channel on a real window with the format the
 // scan picks, clear a view and read it back, swap, close, and find nothing
-// left behind. Prints what it saw; exits 1 at the first thing that is wrong.
+// left behind. Then zqgd-checked.dll in its place: it loads the driver beside
+// it and reports a misuse in one line. Prints what it saw; exits 1 when
+// something is wrong.
 #include <windows.h>
 
 #include <GL/gl.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
 
 #include "zqgd/driver.h"
 #include "zqgd/host.h"
@@ -33,6 +38,53 @@ HWND MakeWindow(int width, int height)
     RegisterClassA(&windowClass);
     return CreateWindowExA(0, windowClass.lpszClassName, "zqgd smoke", WS_POPUP | WS_VISIBLE, 0, 0, width, height,
                            nullptr, nullptr, windowClass.hInstance, nullptr);
+}
+
+// A fresh folder of the run's own under the temp folder: the unique file
+// name Windows makes, turned into a folder.
+std::string FreshFolder()
+{
+    char base[MAX_PATH], name[MAX_PATH];
+    if (GetTempPathA(sizeof base, base) == 0 || GetTempFileNameA(base, "zqc", 0, name) == 0) return "";
+    DeleteFileA(name);
+    return CreateDirectoryA(name, nullptr) ? name : "";
+}
+
+// Overlay drawing outside BeginView ... EndFrame through zqgd-checked.dll:
+// an error line naming DrawLine, and the close's summary. (Without a view
+// the overlay's extent is empty, and GL refuses its projection: a second
+// report, of the GL error DrawLine left.)
+void CheckedModuleReportsAMisuse()
+{
+    std::string folder = FreshFolder();
+    std::string log = folder + "\\checked.log";
+    _putenv(("ZQGD_CHECKED_LOG=" + log).c_str());
+    HMODULE module = LoadLibraryA("zqgd-checked.dll");
+    Check(module != nullptr, "zqgd-checked.dll loads");
+    auto open = reinterpret_cast<ZqGDOpenChannelFunction>(
+        reinterpret_cast<void (*)()>(GetProcAddress(module, "ZqGDOpenChannel")));
+    HWND window = MakeWindow(64, 48);
+    ChannelRecord channel{};
+    ChannelRequest request{0, 64, 48, 0, 0, 2, 0, 0, &window};
+    ChannelOps ops{};
+    Check(open != nullptr && open(&channel, &request, &ops, nullptr) == 0, "a channel opens through zqgd-checked.dll");
+    if (channel.driverState != nullptr) {
+        const int32_t from[2] = {0, 0}, to[2] = {10, 10};
+        ops.DrawLine(&channel, from, to);
+        ops.CloseChannel(&channel);
+    }
+    std::stringstream reports;
+    reports << std::ifstream(log).rdbuf();
+    std::printf("%s", reports.str().c_str());
+    Check(reports.str().find("zqgd-checked: error: DrawLine: ") != std::string::npos &&
+              reports.str().find(" [overlay-outside-frame]\n") != std::string::npos,
+          "the misuse is reported");
+    Check(reports.str().find("zqgd-checked: summary: CloseChannel: channel ") != std::string::npos,
+          "the close sums up the reports");
+    DestroyWindow(window);
+    FreeLibrary(module);
+    DeleteFileA(log.c_str());
+    RemoveDirectoryA(folder.c_str());
 }
 
 }  // namespace
@@ -95,6 +147,7 @@ int main()
     Check(wglGetCurrentContext() == nullptr, "no context is current after the close");
     Check(MMLiveBlocks() == blocks, "every block is given back");
     DestroyWindow(window);
+    CheckedModuleReportsAMisuse();
     FreeLibrary(module);
     return failed ? 1 : 0;
 }

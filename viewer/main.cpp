@@ -40,7 +40,14 @@ struct Options {
     uint32_t width = 640;
     uint32_t height = 480;
     bool window = false;
+    bool checked = false;  // load the checked module beside the driver module instead
 };
+
+// The checked module in the driver module's folder.
+std::string CheckedModuleBeside(const std::string& module)
+{
+    return (std::filesystem::path(module).parent_path() / "libzqgd-checked.so").string();
+}
 
 class Viewer {
 public:
@@ -214,6 +221,10 @@ int main(int argc, char** argv)
                    "built-in one is made to fit the window")
         ->type_name("FILE")
         ->check(kNotEmpty);
+    app.add_flag("--checked", options.checked,
+                 "load the checked module beside the driver module (libzqgd-checked.so), which passes every call "
+                 "on to the driver and reports each misuse as a line on standard error (ZQGD_CHECKED_LOG=FILE: "
+                 "into FILE; ZQGD_CHECKED_BREAK=1: abort at the first error)");
     app.add_flag("--window", options.window,
                  "open a real X11 window (mouse moves the cursor); it runs until Escape or the window is closed "
                  "unless --frames is given");
@@ -233,7 +244,7 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    DriverModule module(options.module);
+    DriverModule module(options.checked ? CheckedModuleBeside(options.module) : options.module);
     if (!module.loaded()) {
         std::fprintf(stderr, "zqviewer: cannot load the driver module: %s\n", module.error().c_str());
         return 1;

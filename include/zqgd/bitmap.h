@@ -21,7 +21,12 @@ extern "C" {
  * blue 0xFF0000, and the fourth byte as alpha: bytes red, green, blue, alpha
  * in memory. Rows follow each other bytesPerLine apart; which row comes
  * first is said where an image is handed over (read-back images and stored
- * backdrops: bottom row first). */
+ * backdrops: bottom row first).
+ *
+ * The shifts and bit counts follow from the masks, and a host fills them
+ * so. The bitmap utilities take each channel from its mask alone and the
+ * driver reads no bit count; the shifts are read for a 32-bit texture image
+ * used in place with a transparent colour, where they place the key. */
 typedef struct Bitmap {
     void* pixels;           /**< First byte of the pixel memory; its owner is said where the image is handed over. */
     uint32_t bytesPerLine;  /**< Bytes from the start of one row to the start of the next. */

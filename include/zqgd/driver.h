@@ -163,9 +163,14 @@ ZQGD_SIZE32(ChannelRecord, 160);
  * Returns 0 after filling the definition (which the driver then defines as
  * DefineTexture would with a new image), anything else when the texture is
  * not available: the polygon is drawn untextured. The definition record is
- * the driver's, valid during the call; the image the loader puts in it is
+ * the driver's, zeroed, valid during the call: the loader sets every field a
+ * texture map needs (operation ::ZQGD_DEFINE_TEXTURE, the matrix, the key;
+ * see TextureDefinition). The image the loader puts in it is
  * treated as DefineTexture treats one (a 32-bit image with power-of-two
- * sides is used in place and must outlive its texture). */
+ * sides is used in place and must outlive its texture). A refusal is
+ * remembered by the view until its next BeginView, a texture definition or
+ * deletion on the channel, or a polygon with another texture; the loader is
+ * then asked again. */
 typedef int32_t (*TextureLoadCallback)(int32_t textureId, TextureDefinition* definition);
 
 /** The 23 channel operations, in slot order: ZqGDOpenChannel copies them

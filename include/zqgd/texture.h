@@ -38,7 +38,13 @@ enum {
 
 /** A texture map or backdrop image as the host defines it (host-owned,
  * 144 bytes; read by DefineTexture during the call only, except the pixels
- * of an image used in place, see ChannelOps::DefineTexture). */
+ * of an image used in place, see ChannelOps::DefineTexture).
+ *
+ * No field has a default: zeroed, the record defines a backdrop (operation
+ * 0), and as a texture map its zero matrix puts every corner on texel (0, 0)
+ * and its key (0, 0, 0) makes black transparent. A texture map wants
+ * operation ::ZQGD_DEFINE_TEXTURE, the identity matrix {1, 0, 0, 0, 1, 0, 0,
+ * 0, 1} and, without a transparent colour, a key component above 255. */
 struct TextureDefinition {
     Bitmap image;            /**< The image, in any layout the bitmap utilities convert (8, 15/16, 24, 32 bits). Texture maps: the first row in memory is t = 0, the first pixel of a row s = 0. Backdrops: top row first (the driver keeps a flipped copy). Read only when newImage is set. */
     uint32_t reserved16;     /**< Not read. */

@@ -127,7 +127,7 @@ struct ViewRecord {
     MaterialSelection* materialSelection; /**< Which material each polygon takes (read by DrawPolygons). */
     uint32_t reserved2;                  /**< Not read. */
     ViewDescriptor* view;                /**< The view's descriptor. */
-    ChannelRecord* channel;              /**< The channel the view belongs to. */
+    ChannelRecord* channel;              /**< The channel the view was opened on. Pointed at a closed channel record, every operation of the view returns at once as on a closed view; pointed at another open channel, the view draws into that channel (the checked module reports both). */
 };
 
 ZQGD_LAYOUT32(ViewRecord, materialSelection, 4);
@@ -166,8 +166,11 @@ typedef void (*DrawPolygonsFunction)(ViewRecord* view, void* unused, GeometryBlo
  *
  * An operation whose result is "none" returns a value the host must not rely
  * on. On a view that is closed (by CloseView, or with its channel by
- * CloseChannel) every operation returns at once: nothing drawn, allocated
- * or written, no GL call; status 1 where it has a status, 0 from CloseView. */
+ * CloseChannel), and on a view whose ViewRecord::channel names a closed
+ * channel record, every operation returns at once: nothing drawn, allocated
+ * or written, no GL call; status 1 where it has a status, 0 from CloseView
+ * (which then closes nothing: a view still open on its own channel closes
+ * with that channel, or by CloseView once the record names it again). */
 struct ViewOps {
     /** Slot 0: makes the channel current and applies the environment's
      * switches: linear fog on (with its start, end and colour) or off, the
@@ -200,8 +203,10 @@ struct ViewOps {
     /** Slot 4: sets the render mode (ZQGD_MODE_* bits): compiles the mode's
      * shading, fill and depth state into the view's list, which BeginView
      * replays each frame, stores mode in renderMode and puts the mode's
-     * renderer in slot 3 of the host's table. The same mode again does
-     * nothing. A depth switch is recorded only when the channel's cached
+     * renderer in slot 3 of the host's table. It takes effect at once, also
+     * in the middle of a frame: the state is applied as it is recorded, and
+     * the view's next DrawPolygons draws in the new mode. The same mode
+     * again does nothing. A depth switch is recorded only when the channel's cached
      * depth state differs at that moment: views of one channel should agree
      * on the depth test.
      * \par Status
@@ -249,7 +254,9 @@ struct ViewOps {
     void (*SetBackground)(ViewRecord* view, const BackgroundRecord* background);               /* 12 */
     /** Slot 13: places the view's backdrop image for the camera's angles
      * (radians, any turn): the image's centre direction at the view's
-     * centre, one image width per TextureDefinition::angularWidth. A larger
+     * centre, one image width per TextureDefinition::angularWidth. The image
+     * is drawn at one picture pixel per window pixel, never scaled, and once
+     * (not repeated round). A larger
      * horizontal angle moves the image left, a larger vertical angle moves
      * it up (pass the angle below the horizon). Does nothing for a view
      * without a backdrop image.
