@@ -296,11 +296,19 @@ TEST(BdfLoader, HexDigitsAtTheEdgesOfTheirRanges)
     EXPECT_EQ(digits.rows(65), (std::vector<int>{0xAF, 0xAF, 0x09}));
     EXPECT_EQ(digits.rows(66), (std::vector<int>{0xFA, 0xFA, 0x90}));
     EXPECT_EQ(digits.rows(67), (std::vector<int>{0x06, 0x45, 0x12}));
-    for (const char* invalid : {"/0", ":0", "@0", "G0", "`0", "g0", "0/", "0:", "0G", "0g"}) {
-        Font font(kHeader + Glyph(65, std::string(invalid) + "\n02\n03\n") + Glyph(66, "04\n05\n06\n"));
-        ASSERT_NE(font.font, nullptr) << invalid;
-        EXPECT_EQ(font.font->glyphOffsets[65], kNoGlyph) << invalid;
-        EXPECT_EQ(font.font->glyphOffsets[66], 0) << invalid;
+    std::vector<std::string> invalids = {"/0", ":0", "@0", "G0", "`0", "g0", "0/", "0:", "0G", "0g"};
+    // No byte above 0x7F is a digit, whatever its low seven bits: in the
+    // first place of a pair, in the second, or as a pair cut short.
+    for (int byte = 0x80; byte <= 0xFF; ++byte) {
+        const std::string high(1, static_cast<char>(byte));
+        invalids.insert(invalids.end(), {high + "0", "0" + high, high});
+    }
+    for (const std::string& invalid : invalids) {
+        SCOPED_TRACE(testing::PrintToString(invalid));
+        Font font(kHeader + Glyph(65, invalid + "\n02\n03\n") + Glyph(66, "04\n05\n06\n"));
+        ASSERT_NE(font.font, nullptr);
+        EXPECT_EQ(font.font->glyphOffsets[65], kNoGlyph);
+        EXPECT_EQ(font.font->glyphOffsets[66], 0);
     }
 }
 

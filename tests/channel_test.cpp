@@ -1317,6 +1317,27 @@ TEST_F(ChannelTest, EachViewSlotCalledByIndexRunsItsOperation)
     EXPECT_EQ(descriptor.state, nullptr);
 }
 
+// The slots that write into the host's channel record, each with a value
+// that changes the record of a channel as open leaves it with its cursor
+// shown.
+struct RecordWrite {
+    const char* slot;
+    void (*call)(ChannelOps&, ChannelRecord*);
+};
+const float kRed[3] = {1, 0, 0}, kBlue[3] = {0, 0, 1};
+const RecordWrite kRecordWrites[] = {
+    {"SetCursorPosition",
+     [](ChannelOps& ops, ChannelRecord* record) {
+         const int32_t at[2] = {4, 4};
+         ops.SetCursorPosition(record, at);
+     }},
+    {"MoveCursor", [](ChannelOps& ops, ChannelRecord* record) { ops.MoveCursor(record, 3, -2); }},
+    {"SetTextTransparent", [](ChannelOps& ops, ChannelRecord* record) { ops.SetTextTransparent(record, 0); }},
+    {"SetPenColours", [](ChannelOps& ops, ChannelRecord* record) { ops.SetPenColours(record, kRed, kBlue); }},
+    {"SetCursorStyle", [](ChannelOps& ops, ChannelRecord* record) { ops.SetCursorStyle(record, 1, 5, kBlue); }},
+    {"SetCursorVisible", [](ChannelOps& ops, ChannelRecord* record) { ops.SetCursorVisible(record, 0); }},
+};
+
 // Calls every channel operation but CloseChannel on a channel that is
 // closed, checking the statuses and the host's out-records: no operation
 // writes anything, those with a status return 1, RemoveSpareItem null.
@@ -1370,21 +1391,19 @@ void CallEveryOperationOfAClosedChannel(ChannelRecord* record, ChannelOps& ops)
     const uint32_t centre[2] = {20, 20};
     const int32_t from[2] = {1, 2}, to[2] = {30, 20}, at[2] = {4, 4};
     const int32_t points[6] = {2, 2, 30, 4, 10, 30};
-    const float red[3] = {1, 0, 0}, blue[3] = {0, 0, 1};
     ops.DrawCircle(record, 5, centre);
     ops.DrawLine(record, from, to);
     EXPECT_EQ(ops.LoadFont(record, 3, "6x12.bdf"), 1);
     EXPECT_EQ(ops.LoadFont(record, -1, nullptr), 1);
-    ops.SetCursorPosition(record, at);
-    ops.MoveCursor(record, 3, -2);
     ops.FillPolygon(record, 3, points);
     ops.FillRectangle(record, from, to);
-    ops.SetTextTransparent(record, 0);
-    ops.SetPenColours(record, red, blue);
-    ops.SetCursorStyle(record, 1, 5, blue);
     ops.SelectFont(record, -1);
-    ops.SetCursorVisible(record, 1);
     ops.DrawOverlayText(record, at, "text");
+    for (const RecordWrite& write : kRecordWrites) {
+        const ChannelRecord before = *record;
+        write.call(ops, record);
+        EXPECT_EQ(std::memcmp(record, &before, sizeof before), 0) << write.slot;
+    }
 }
 
 // A host keeps its table after CloseChannel. A second close leaves everything
@@ -1410,6 +1429,17 @@ TEST_F(ChannelTest, OperationsOnAClosedChannelTouchNothing)
     EXPECT_EQ(MMLiveBlocks(), blocks);
     EXPECT_EQ(currentChannel, other.state());
     EXPECT_EQ(wglGetCurrentContext(), other.state()->glContext);
+
+    // Each write would have changed the record: a copy of it that passes for
+    // open (it borrows the other channel's state, which these slots never
+    // read) takes every one.
+    for (const RecordWrite& write : kRecordWrites) {
+        ChannelRecord open = record;
+        open.driverState = other.record.driverState;
+        const ChannelRecord before = open;
+        write.call(closed.ops, &open);
+        EXPECT_NE(std::memcmp(&open, &before, sizeof open), 0) << write.slot;
+    }
 }
 
 // Calls every view operation on a view that is closed, checking statuses

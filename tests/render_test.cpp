@@ -8,6 +8,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -1390,8 +1391,9 @@ TEST_F(RenderTest, BlendingIsSwitchedOnlyWhenTheTransparencyClassChanges)
     materials.entries[1].transparency = 0.5f;
     materials.entries[3].transparency = 0.25f;
     TestObject object;
-    // Transparent, transparent, opaque, opaque.
-    for (uint32_t material : {1u, 3u, 2u, 0u}) object.square(5, 5, material);
+    // Transparent, transparent, opaque, opaque; each lit entry twice in a
+    // row, so that the cache hits keep the class too.
+    for (uint32_t material : {1u, 1u, 3u, 2u, 2u, 0u}) object.square(5, 5, material);
     for (int renderer : {0, 4, 8}) {
         SCOPED_TRACE(renderer);
         view->ops.SetRenderMode(&view->record, ModeOf(renderer));
@@ -1407,6 +1409,40 @@ TEST_F(RenderTest, BlendingIsSwitchedOnlyWhenTheTransparencyClassChanges)
                 switches.push_back(call.name);
         }
         EXPECT_EQ(switches, (std::vector<std::string>{"glEnable", "glDisable"}));
+    }
+}
+
+// A lit polygon's material is loaded again unless it is the very entry the
+// view loaded last: an entry that differs from it in any one field loads.
+TEST_F(RenderTest, ApplyMaterialHitsOnlyTheEntryLoadedLast)
+{
+    struct Case {
+        const char* field;
+        void (*change)(MaterialEntry&);
+    };
+    const Case cases[] = {
+        {"none, the same entry", nullptr},
+        {"colour", [](MaterialEntry& m) { m.colour[2] = 0.5f; }},
+        {"emission", [](MaterialEntry& m) { m.emission[1] = 0.5f; }},
+        {"ambient factor", [](MaterialEntry& m) { m.ambientFactor = 0.5f; }},
+        {"diffuse factor", [](MaterialEntry& m) { m.diffuseFactor = 0.5f; }},
+        {"specular", [](MaterialEntry& m) { m.specular = 0.5f; }},
+        {"shininess", [](MaterialEntry& m) { m.shininess = 10; }},
+        {"transparency", [](MaterialEntry& m) { m.transparency = 0.5f; }},
+    };
+    MaterialEntry entries[2]{};
+    entries[0].colour[0] = entries[0].colour[1] = entries[0].colour[2] = 1;
+    entries[0].ambientFactor = entries[0].diffuseFactor = 1;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.field);
+        entries[1] = entries[0];
+        if (c.change != nullptr) c.change(entries[1]);
+        view->begin(0);
+        ApplyMaterial(channel.state(), view->state(), &entries[0]);
+        recorder::Start();
+        ApplyMaterial(channel.state(), view->state(), &entries[c.change != nullptr ? 1 : 0]);
+        recorder::Stop();
+        EXPECT_EQ(recorder::Count("glMaterialfv"), c.change != nullptr ? 4u : 0u);
     }
 }
 
@@ -1443,33 +1479,66 @@ TEST_F(RenderTest, TheTexturedFlagAndTheTextureIdChooseTheTexture)
     };
     HostImage image(2, 2, 32, 0xFF, 0xFF00, 0xFF0000);
     for (int32_t id : {5, -7, INT32_MAX, INT32_MIN}) DefineTexture(image, id, ZQGD_TEXTURE_MODULATE);
+    // What an earlier polygon of the frame, of material 2, asked for: the
+    // view's cache then holds it, and a hit must match the flag and the id.
+    struct Earlier {
+        int32_t textured;
+        int32_t id;
+    };
     struct Case {
         int32_t textured;
         int32_t id;
-        bool bound;
+        bool drawnTextured;
+        uint32_t binds;
         std::vector<int32_t> asked;
+        std::optional<Earlier> earlier;
     };
     const Case cases[] = {
-        {0, 5, false, {}},        {1, 5, true, {}},         {2, 5, true, {}},         {INT32_MIN, 5, true, {}},
-        {1, 0, false, {}},        {1, -7, true, {}},        {1, INT32_MAX, true, {}}, {1, INT32_MIN, true, {}},
-        {1, -3, false, {-3}},     {0, -3, false, {}},
+        {0, 5, false, 0, {}, {}},
+        {1, 5, true, 1, {}, {}},
+        {2, 5, true, 1, {}, {}},
+        {INT32_MIN, 5, true, 1, {}, {}},
+        {1, 0, false, 0, {}, {}},
+        {1, -7, true, 1, {}, {}},
+        {1, INT32_MAX, true, 1, {}, {}},
+        {1, INT32_MIN, true, 1, {}, {}},
+        {1, -3, false, 0, {-3}, {}},
+        {0, -3, false, 0, {}, {}},
+        {0, 5, false, 0, {}, Earlier{1, 5}},
+        {1, 5, true, 1, {}, Earlier{0, 5}},
+        {2, 5, true, 0, {}, Earlier{1, 5}},
+        {1, -7, true, 1, {}, Earlier{1, 5}},
+        {1, 0, false, 0, {}, Earlier{1, 5}},
+        {1, 5, true, 1, {}, Earlier{1, -3}},
+        {1, -3, false, 0, {}, Earlier{1, -3}},
+        {1, 0, false, 0, {}, Earlier{0, 5}},
     };
-    TestObject object;
+    TestObject object, earlierObject;
     object.square(5, 5, 1);
+    earlierObject.square(5, 5, 2);
     GeometryBlock* block = object.finish();
     view->ops.SetRenderMode(&view->record, 1);
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "textured " << c.textured << ", id " << c.id);
+        testing::Message trace;
+        trace << "textured " << c.textured << ", id " << c.id;
+        if (c.earlier) trace << ", after textured " << c.earlier->textured << ", id " << c.earlier->id;
+        SCOPED_TRACE(trace);
         materials.entries[1].textured = c.textured;
         materials.entries[1].textureId = c.id;
-        asked.clear();
         view->begin(0);
+        if (c.earlier) {
+            materials.entries[2].textured = c.earlier->textured;
+            materials.entries[2].textureId = c.earlier->id;
+            kRendererTable[0](&view->record, nullptr, earlierObject.finish());
+        }
+        asked.clear();
         recorder::Start();
         kRendererTable[0](&view->record, nullptr, block);
         recorder::Stop();
-        EXPECT_EQ(recorder::Count("glBindTexture"), c.bound ? 1u : 0u);
-        EXPECT_EQ(recorder::Count("glTexCoord2fv"), c.bound ? 4u : 0u);
-        EXPECT_EQ(channel.state()->textureEnabled, c.bound ? 1 : 0);
+        EXPECT_EQ(recorder::Count("glBindTexture"), c.binds);
+        EXPECT_EQ(recorder::Count("glTexCoord2fv"), c.drawnTextured ? 4u : 0u);
+        EXPECT_EQ(channel.state()->textureEnabled, c.drawnTextured ? 1 : 0);
+        EXPECT_EQ(glIsEnabled(GL_TEXTURE_2D), c.drawnTextured ? GL_TRUE : GL_FALSE);
         EXPECT_EQ(asked, c.asked);
     }
 }

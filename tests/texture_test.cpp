@@ -463,17 +463,18 @@ TEST_F(TextureTest, BackdropIsStoredBottomRowFirstWithNormalisedAngles)
 }
 
 // Every pixel of the image a value of its own: x in the first byte, y in the
-// second, 0x5A in the third.
-HostImage Numbered(uint32_t width, uint32_t height, uint32_t bits)
+// second, the tag in the third.
+HostImage Numbered(uint32_t width, uint32_t height, uint32_t bits, uint32_t tag = 0x5A)
 {
     HostImage image(width, height, bits, 0xFF, 0xFF00, 0xFF0000);
     for (uint32_t y = 0; y < height; ++y)
-        for (uint32_t x = 0; x < width; ++x) image.set(x, y, x | y << 8 | 0x5A0000u);
+        for (uint32_t x = 0; x < width; ++x) image.set(x, y, x | y << 8 | tag << 16);
     return image;
 }
 
-// The stored backdrop holds the host's rows bottom first, every byte of them.
-void ExpectFlipped(const TextureEntry* entry, uint32_t width, uint32_t height)
+// The stored image holds the host's numbered pixels (tag 0x5A), every byte of
+// them: rows bottom first for a backdrop, in the host's order for a texture map.
+void ExpectNumbered(const TextureEntry* entry, uint32_t width, uint32_t height, bool bottomFirst = true)
 {
     ASSERT_NE(entry, nullptr);
     ASSERT_EQ(entry->image.width, width);
@@ -484,7 +485,7 @@ void ExpectFlipped(const TextureEntry* entry, uint32_t width, uint32_t height)
     for (uint32_t row = 0; row < height; ++row)
         for (uint32_t x = 0; x < width; ++x) {
             const uint8_t* pixel = pixels + (size_t{row} * width + x) * 4;
-            uint32_t y = height - 1 - row;
+            uint32_t y = bottomFirst ? height - 1 - row : row;
             wrong += pixel[0] != (x & 0xFF) || pixel[1] != y || pixel[2] != 0x5A;
         }
     EXPECT_EQ(wrong, 0);
@@ -503,59 +504,91 @@ TEST_F(TextureTest, BackdropsOfEveryHeightAreFlippedWhole)
             const std::vector<uint8_t> hostPixels = image.memory;
             TextureDefinition definition = Definition(image.bitmap, ZQGD_DEFINE_BACKDROP);
             ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 4, &definition, 1), 0);
-            ExpectFlipped(Backdrop(channel, 4), size[0], size[1]);
+            ExpectNumbered(Backdrop(channel, 4), size[0], size[1]);
             EXPECT_EQ(image.memory, hostPixels) << "the host's image stays as it was";
         }
     }
     channel.ops.DeleteTexture(&channel.record, 4);
 }
 
+// A redefinition leaves what a fresh definition of the new image would: its
+// sides, its pixels, its blocks. The old block takes the new pixels when they
+// need a block of exactly its byte count, whatever the sides; a block of
+// another size, or one of the other store, goes.
 TEST_F(TextureTest, RedefinitionsTakeOverTheBlockOfTheSameSize)
 {
+    constexpr int32_t T = ZQGD_DEFINE_TEXTURE, B = ZQGD_DEFINE_BACKDROP;
+    struct Image {
+        int32_t operation;
+        uint32_t width, height, bits;
+    };
+    struct Case {
+        Image first, second;
+        uint32_t allocations;  // by the redefinition
+    };
+    const Case cases[] = {
+        // The same sides; in 32 bits a texture map keeps the host's pixels.
+        {{T, 16, 8, 24}, {T, 16, 8, 24}, 0},
+        {{T, 16, 8, 32}, {T, 16, 8, 32}, 0},
+        {{B, 16, 8, 24}, {B, 16, 8, 24}, 0},
+        {{B, 16, 8, 32}, {B, 16, 8, 32}, 0},
+        // The same byte count, other sides.
+        {{T, 8, 16, 24}, {T, 16, 8, 24}, 0},
+        {{T, 8, 16, 32}, {T, 16, 8, 32}, 0},
+        {{B, 3, 4, 24}, {B, 4, 3, 24}, 0},
+        {{B, 3, 4, 32}, {B, 4, 3, 32}, 0},
+        {{T, 8, 8, 24}, {T, 12, 8, 24}, 1},  // scaled to 8 x 8: the scaled copy only
+        // Smaller and larger.
+        {{T, 16, 8, 24}, {T, 8, 8, 24}, 1},
+        {{T, 8, 8, 24}, {T, 16, 16, 24}, 1},
+        {{T, 16, 8, 32}, {T, 8, 16, 24}, 1},
+        {{B, 16, 8, 24}, {B, 8, 8, 24}, 1},
+        {{B, 8, 8, 32}, {B, 16, 8, 32}, 1},
+        // The other store, the same byte count: a new item and a new block.
+        {{T, 16, 8, 24}, {B, 8, 16, 24}, 2},
+        {{T, 16, 8, 24}, {B, 16, 8, 32}, 2},
+        {{B, 8, 16, 24}, {T, 16, 8, 24}, 2},
+    };
     TestChannel channel;
     ASSERT_EQ(channel.open(), 0);
     const uint32_t blocks = MMLiveBlocks();
-    for (int32_t operation : {ZQGD_DEFINE_TEXTURE, ZQGD_DEFINE_BACKDROP}) {
-        for (uint32_t bits : {24u, 32u}) {
-            SCOPED_TRACE(std::to_string(operation) + ", " + std::to_string(bits) + " bits");
-            HostImage first = Numbered(16, 8, bits), second = Numbered(16, 8, bits), other = Numbered(8, 8, bits);
-            second.set(0, 0, 0x00FFEEDD);
-            TextureDefinition definition = Definition(first.bitmap, operation);
-            ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 6, &definition, 1), 0);
-            auto entryOf = [&] { return operation == ZQGD_DEFINE_TEXTURE ? Texture(channel, 6) : Backdrop(channel, 6); };
-            ASSERT_NE(entryOf(), nullptr);
-            const bool owned = entryOf()->ownsPixels != 0;
-            const void* block = entryOf()->image.pixels;
-            const uint64_t bytes = MMLiveBytes();
-
-            // The same size: no allocation, the new pixels in the old block.
-            definition = Definition(second.bitmap, operation);
-            const uint32_t allocations = MMAllocationCount();
-            ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 6, &definition, 1), 0);
-            TextureEntry* entry = entryOf();
-            ASSERT_NE(entry, nullptr);
-            if (owned) {
-                EXPECT_EQ(MMAllocationCount(), allocations);
-                EXPECT_EQ(entry->image.pixels, block);
-            }
-            const auto* pixels = static_cast<const uint8_t*>(entry->image.pixels);
-            size_t first_pixel = operation == ZQGD_DEFINE_BACKDROP ? size_t{7} * 16 * 4 : 0;
-            EXPECT_EQ(pixels[first_pixel], 0xDD);
-            EXPECT_EQ(pixels[first_pixel + 1], 0xEE);
-            EXPECT_EQ(pixels[first_pixel + 2], 0xFF);
-            EXPECT_EQ(MMLiveBlocks(), blocks + (owned ? 2 : 1));
-
-            // Another size: the old block goes, a new one serves.
-            definition = Definition(other.bitmap, operation);
-            ASSERT_EQ(channel.ops.DefineTexture(&channel.record, 6, &definition, 1), 0);
-            ASSERT_NE(entryOf(), nullptr);
-            EXPECT_EQ(entryOf()->image.width, 8u);
-            if (operation == ZQGD_DEFINE_BACKDROP) ExpectFlipped(entryOf(), 8, 8);
-            EXPECT_EQ(MMLiveBlocks(), blocks + (owned ? 2 : 1));
-            EXPECT_EQ(MMLiveBytes(), owned ? bytes - 16 * 8 * 4 + 8 * 8 * 4 : bytes) << "a block of the new size";
-            channel.ops.DeleteTexture(&channel.record, 6);
-            EXPECT_EQ(MMLiveBlocks(), blocks);
+    const uint64_t bytes = MMLiveBytes();
+    auto define = [&](const Image& image, HostImage& host) {
+        TextureDefinition definition = Definition(host.bitmap, image.operation);
+        return channel.ops.DefineTexture(&channel.record, 6, &definition, 1);
+    };
+    for (const Case& c : cases) {
+        const Image& next = c.second;
+        SCOPED_TRACE(testing::Message() << c.first.operation << ": " << c.first.width << " x " << c.first.height << ", "
+                                        << c.first.bits << " bits, then " << next.operation << ": " << next.width
+                                        << " x " << next.height << ", " << next.bits << " bits");
+        HostImage first = Numbered(c.first.width, c.first.height, c.first.bits, 0x11);
+        HostImage second = Numbered(next.width, next.height, next.bits);
+        ASSERT_EQ(define(c.first, first), 0);
+        const uint32_t allocations = MMAllocationCount();
+        ASSERT_EQ(define(next, second), 0);
+        EXPECT_EQ(MMAllocationCount() - allocations, c.allocations);
+        const bool backdrop = next.operation == B;
+        EXPECT_EQ(backdrop ? Texture(channel, 6) : Backdrop(channel, 6), nullptr);
+        const TextureEntry* entry = backdrop ? Backdrop(channel, 6) : Texture(channel, 6);
+        ASSERT_NE(entry, nullptr);
+        const uint32_t width = backdrop ? next.width : 1u << ZqMMSB(next.width);
+        const uint32_t height = backdrop ? next.height : 1u << ZqMMSB(next.height);
+        if (width != next.width || height != next.height) {
+            EXPECT_EQ(entry->image.width, width);
+            EXPECT_EQ(entry->image.height, height);
+        } else {
+            ExpectNumbered(entry, width, height, backdrop);
         }
+        const uint32_t redefinedBlocks = MMLiveBlocks();
+        const uint64_t redefinedBytes = MMLiveBytes();
+        channel.ops.DeleteTexture(&channel.record, 6);
+        EXPECT_EQ(MMLiveBlocks(), blocks);
+        EXPECT_EQ(MMLiveBytes(), bytes);
+        ASSERT_EQ(define(next, second), 0);
+        EXPECT_EQ(redefinedBlocks, MMLiveBlocks()) << "the blocks of a fresh definition";
+        EXPECT_EQ(redefinedBytes, MMLiveBytes()) << "the bytes of a fresh definition";
+        channel.ops.DeleteTexture(&channel.record, 6);
     }
 }
 
