@@ -35,7 +35,7 @@ docs: deps
 test: test-plain test-sanitize test-i386 test-windows test-fuzz
 
 test-plain: build
-	cd $(BUILD) && ctest --output-on-failure
+	cd $(BUILD) && ctest -j2 --output-on-failure
 
 test-sanitize: deps
 	cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZQGD_SANITIZE=ON $(CMAKE_FLAGS)
