@@ -51,6 +51,7 @@ git clone --quiet "$source" "$root/root/zqgd"
 in_root() {
     unshare --mount --pid --fork --kill-child sh -c '
         root=$1; shift
+        mount --bind "$root" "$root"
         mount -t proc proc "$root/proc"
         mount --rbind /dev "$root/dev"
         mount -t tmpfs tmpfs "$root/dev/shm"

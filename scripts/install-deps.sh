@@ -105,10 +105,11 @@ install_host_packages() {
         fail "apt-get could not install:$missing (its reason is above); once 'apt-get install$missing' works by hand, run this script again"
 }
 
-# The sysroot is made once and reused while its package list stays the same.
+# The sysroot is made once and reused while this script (its package list
+# and the way it makes the sysroot) stays the same.
 make_i386_sysroot() {
     root=$1
-    stamp="$release $(echo $i386_packages)"
+    stamp="$release $(cksum < "$0")"
     [ -f "$root/.packages" ] && [ "$(cat "$root/.packages")" = "$stamp" ] && return 0
     command -v mmdebstrap >/dev/null || fail "mmdebstrap is missing: run $0 as root first"
     mirror=$(release_mirror)
@@ -124,6 +125,12 @@ make_i386_sysroot() {
   The packages are:$i386_packages
   Check that the machine reaches that mirror and that the index is complete there, then build again."
     fi
+    # A merged-/usr release (trixie) has its /lib and /bin only in /usr: the
+    # links to them are made by an install, not by the packages, and the
+    # C library's linker scripts name /lib/i386-linux-gnu.
+    for top in bin lib sbin; do
+        [ -e "$root.new/$top" ] || [ ! -d "$root.new/usr/$top" ] || ln -s "usr/$top" "$root.new/$top"
+    done
     # The programs use the machine's own devices. Links to absolute paths
     # (libz.so -> /lib/i386-linux-gnu/...) would lead out of the sysroot, to
     # the machine's own files or nowhere.
