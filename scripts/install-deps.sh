@@ -36,7 +36,7 @@ packages="
   libpng-dev libcli11-dev libtinyobjloader-dev
   xfonts-base pcf2bdf clang $clang_runtime doxygen
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 googletest
-  qemu-user mmdebstrap
+  qemu-user mmdebstrap mesa-vulkan-drivers
 "
 
 # What the 32-bit build compiles, links and runs against (clang finds the
@@ -115,7 +115,7 @@ make_i386_sysroot() {
     mirror=$(release_mirror)
     [ -n "$mirror" ] || mirror=http://deb.debian.org/debian
     echo "install-deps: unpacking the i386 libraries of $release from $mirror into $root"
-    rm -rf "$root" "$root.new"
+    rm -rf "$root.new"
     mkdir -p "$(dirname "$root")"
     include=$(echo $i386_packages | tr ' ' ',')
     if ! mmdebstrap --quiet --variant=extract --architectures=i386 --components=main \
@@ -144,7 +144,12 @@ make_i386_sysroot() {
     echo 'include /etc/ld.so.conf.d/*.conf' > "$root.new/etc/ld.so.conf"
     /sbin/ldconfig -r "$root.new"
     echo "$stamp" > "$root.new/.packages"
+    # An older sysroot is swapped out only now: a build using it meanwhile
+    # (a test configuring a host with this toolchain) keeps its files.
+    rm -rf "$root.old"
+    [ ! -e "$root" ] || mv "$root" "$root.old"
     mv "$root.new" "$root"
+    rm -rf "$root.old"
 }
 
 case ${1:-} in
