@@ -20,32 +20,22 @@ std::string OwnDirectory()
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }
 
-RealDriver Load()
+}  // namespace
+
+void* OpenDriverModule(std::string& why)
 {
-    RealDriver driver;
     std::string path = OwnDirectory() + "/libzqgd.so";
     void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (module == nullptr) {
-        const char* why = dlerror();
-        driver.error = why != nullptr ? why : path + " cannot be loaded";
-        return driver;
+        const char* error = dlerror();
+        why = error != nullptr ? error : path + " cannot be loaded";
     }
-    driver.describe = reinterpret_cast<ZqGDDescriptionFunction>(dlsym(module, "ZqGDDescription"));
-    driver.openChannel = reinterpret_cast<ZqGDOpenChannelFunction>(dlsym(module, "ZqGDOpenChannel"));
-    if (driver.describe == nullptr || driver.openChannel == nullptr) {
-        driver.describe = nullptr;
-        driver.openChannel = nullptr;
-        driver.error = path + " lacks the driver's entry points";
-    }
-    return driver;
+    return module;
 }
 
-}  // namespace
-
-const RealDriver& TheRealDriver()
+EntryPoint FindEntryPoint(void* module, const char* name)
 {
-    static const RealDriver driver = Load();
-    return driver;
+    return reinterpret_cast<EntryPoint>(dlsym(module, name));
 }
 
 bool WindowExists(ZqWindowHandle window) { return ZqGetWindowPixelFormat(window) != 0; }

@@ -23,37 +23,19 @@ std::string OwnDirectory()
     return separator == std::string::npos ? std::string(".") : directory.substr(0, separator);
 }
 
-template <typename Function>
-Function EntryPoint(HMODULE module, const char* name)
-{
-    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
-}
-
-RealDriver Load()
-{
-    RealDriver driver;
-    std::string path = OwnDirectory() + "\\zqgd.dll";
-    HMODULE module = LoadLibraryA(path.c_str());
-    if (module == nullptr) {
-        driver.error = path + " cannot be loaded (error " + std::to_string(GetLastError()) + ")";
-        return driver;
-    }
-    driver.describe = EntryPoint<ZqGDDescriptionFunction>(module, "ZqGDDescription");
-    driver.openChannel = EntryPoint<ZqGDOpenChannelFunction>(module, "ZqGDOpenChannel");
-    if (driver.describe == nullptr || driver.openChannel == nullptr) {
-        driver.describe = nullptr;
-        driver.openChannel = nullptr;
-        driver.error = path + " lacks the driver's entry points";
-    }
-    return driver;
-}
-
 }  // namespace
 
-const RealDriver& TheRealDriver()
+void* OpenDriverModule(std::string& why)
 {
-    static const RealDriver driver = Load();
-    return driver;
+    std::string path = OwnDirectory() + "\\zqgd.dll";
+    HMODULE module = LoadLibraryA(path.c_str());
+    if (module == nullptr) why = path + " cannot be loaded (error " + std::to_string(GetLastError()) + ")";
+    return module;
+}
+
+EntryPoint FindEntryPoint(void* module, const char* name)
+{
+    return reinterpret_cast<EntryPoint>(GetProcAddress(static_cast<HMODULE>(module), name));
 }
 
 bool WindowExists(ZqWindowHandle window) { return IsWindow(window) != FALSE; }
