@@ -542,6 +542,13 @@ long ResidentGrowth(int cycles, const std::function<void(int)>& step)
 }
 
 constexpr long kAllowedGrowthKilobytes = 4096;
+// Under an emulator (ZQGD_EMULATED, set by the i386 build's tests) resident
+// memory is the emulator's too, and qemu-i386 10.0 keeps the code it
+// translates: 900 channel open/close cycles, each compiling llvmpipe's
+// shaders anew, added 7 MB there, where the same i386 binary run natively
+// through the sysroot's loader stays under 4 MB. Blocks, contexts and GL
+// names are still counted exactly.
+constexpr long kAllowedEmulatedGrowthKilobytes = 16384;
 
 // AddressSanitizer holds freed memory back by the hundred megabytes, so
 // resident memory says nothing under it; LeakSanitizer checks leaks there.
@@ -558,7 +565,7 @@ void ExpectNoGrowth(long growth)
         std::printf("resident memory is not measured on this system\n");
         return;
     }
-    EXPECT_LT(growth, kAllowedGrowthKilobytes);
+    EXPECT_LT(growth, std::getenv("ZQGD_EMULATED") ? kAllowedEmulatedGrowthKilobytes : kAllowedGrowthKilobytes);
 }
 
 TEST_F(HostContractTest, SoakDefinitionsLeaveNoBlockAndNoName)
